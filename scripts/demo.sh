@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the tool, writes the bundled sample database and runs the main job on it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-deps.sh
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build --target quarvel mksample >/dev/null
+mkdir -p out
+build/tools/mksample/mksample out/sample.mdf
+build/src/cli/quarvel pages out/sample.mdf

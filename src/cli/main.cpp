@@ -1,0 +1,75 @@
+// quarvel: the command-line front end of the recovery engine.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/Options.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quarvel COMMAND DB.mdf [options]\n"
+    "\n"
+    "Reads SQL Server data files directly, without a server. Files are opened read-only;\n"
+    "nothing is ever written to them.\n"
+    "\n"
+    "Commands:\n"
+    "  pages DB.mdf     file length, page count, base offset and the page maps\n"
+    "                   (object id -> number of pages) of the system, data and IAM pages\n"
+    "\n"
+    "Options:\n"
+    "  --ndf PATH       a secondary data file of the database (repeatable)\n"
+    "  --format FMT     text (default) or json\n"
+    "  --quiet          no progress on stderr\n"
+    "  --help           this text\n"
+    "  --version        the tool's version\n"
+    "\n"
+    "Exit status: 0 done, 1 the file cannot be used, 2 bad arguments.\n";
+
+int BadArguments(const std::string& strWhy) {
+    std::fprintf(stderr, "quarvel: %s\nTry 'quarvel --help'.\n", strWhy.c_str());
+    return EXIT_BAD_ARGUMENTS;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CliOptions opt;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return EXIT_DONE;
+        } else if (a == "--version") {
+            std::printf("quarvel %s\n", QUARVEL_VERSION);
+            return EXIT_DONE;
+        } else if (a == "--quiet" || a == "-q") {
+            opt.bQuiet = true;
+        } else if (a == "--ndf") {
+            std::string p;
+            if (!value(p)) return BadArguments("--ndf needs a path");
+            opt.ndfPaths.push_back(p);
+        } else if (a == "--format") {
+            if (!value(opt.strFormat)) return BadArguments("--format needs text or json");
+            if (opt.strFormat != "text" && opt.strFormat != "json")
+                return BadArguments("unknown format '" + opt.strFormat + "'");
+        } else if (a.size() > 1 && a[0] == '-') {
+            return BadArguments("unknown option '" + a + "'");
+        } else if (opt.strCommand.empty()) {
+            opt.strCommand = a;
+        } else {
+            opt.positional.push_back(a);
+        }
+    }
+    if (opt.strCommand.empty()) return BadArguments("no command given");
+    if (opt.strCommand == "pages") {
+        if (opt.positional.size() != 1) return BadArguments("pages takes one data file");
+        return RunPages(opt);
+    }
+    return BadArguments("unknown command '" + opt.strCommand + "'");
+}

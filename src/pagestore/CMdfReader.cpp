@@ -1,0 +1,325 @@
+#include "pagestore/CMdfReader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "pagestore/Bytes.h"
+#include "pagestore/FileScan.h"
+
+namespace {
+
+int OpenReadOnly(const std::string& strPath) {
+    if (strPath.empty()) return -1;
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::uint64_t FileLength(int fd) {
+    struct stat st{};
+    return ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+// Folder part of a local path, with its trailing separator ("" for a bare file name).
+std::string FolderOf(std::string strPath) {
+    for (const char* doubled : {"\\\\", "//"}) {
+        for (std::size_t i; (i = strPath.find(doubled)) != std::string::npos;) strPath.erase(i, 1);
+    }
+    const std::size_t n = strPath.find_last_of("/\\");
+    return n == std::string::npos ? std::string() : strPath.substr(0, n + 1);
+}
+
+bool EndsWithNdf(const std::string& s) {
+    if (s.size() < 4) return false;
+    std::string tail = s.substr(s.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail == ".ndf";
+}
+
+} // namespace
+
+bool CMdfReader::IsPrimarySystemObject(std::int32_t id) {
+    switch (id) {
+    case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 13: case 14: case 20:
+    case 21: case 34: case 41: case 50: case 53: case 54: case 55: case 60: case 74: case 99:
+    case 2187:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMdfReader::IsSecondarySystemObject(std::int32_t id) {
+    switch (id) {
+    case 3: case 4: case 5: case 7: case 8: case 13: case 34: case 41: case 50: case 54: case 55:
+    case 60: case 74:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const std::vector<PageIndexEntry>& CMdfReader::PagesOf(const PageMap& map, std::int32_t nObjectId) {
+    static const std::vector<PageIndexEntry> kNone;
+    auto it = map.find(nObjectId);
+    return it == map.end() ? kNone : it->second;
+}
+
+CMdfReader::CMdfReader(std::string strPath, CDravoltBrevantProjApp& app, IEngineNotify& notify)
+    : m_strPath(std::move(strPath)), m_app(app), m_notify(notify) {
+    m_fd = OpenReadOnly(m_strPath);
+    if (m_fd < 0) {
+        m_notify.FatalError(kTextCannotOpen);
+        return;
+    }
+    m_nLength = FileLength(m_fd);
+    if (m_nLength < kPageSize) {
+        m_notify.FatalError(kTextNotValid);
+        return;
+    }
+    m_nPageCount = (m_nLength - m_nLength % kPageSize) / kPageSize;
+    m_nExtentCount = m_nPageCount / kPagesPerExtent;
+    m_nBaseOffset = m_nLength % kPageSize;
+    if (!filescan::ProbeBaseOffset(m_fd, m_nLength, m_nPageCount, m_nBaseOffset, m_app, m_notify,
+                                   false))
+        m_nBaseOffset = 0;
+    m_bOpen = MapPrimaryPages();
+    if (!m_bOpen) m_notify.FatalError(kTextNotValid);
+    m_app.m_bStopRequested = false;
+}
+
+CMdfReader::~CMdfReader() {
+    for (auto& [id, fd] : m_secondaryFds) ::close(fd);
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool CMdfReader::Geometry(std::int16_t nFileId, FileGeometry& out) const {
+    if (nFileId == kPrimaryFileId) {
+        if (m_fd < 0) return false;
+        out = {m_fd, m_nLength, m_nPageCount, m_nBaseOffset};
+        return true;
+    }
+    if (nFileId <= 0) return false;
+    auto it = m_secondary.find(nFileId);
+    if (it == m_secondary.end() || it->second.strPath.empty()) return false;
+    auto fdIt = m_secondaryFds.find(nFileId);
+    if (fdIt == m_secondaryFds.end()) {
+        const int fd = OpenReadOnly(it->second.strPath);
+        if (fd < 0) return false;
+        fdIt = m_secondaryFds.emplace(nFileId, fd).first;
+    }
+    const SecondaryFile& f = it->second;
+    out = {fdIt->second, f.nLength, f.nPageCount,
+           static_cast<std::uint64_t>(std::max<std::int32_t>(f.nBaseOffset, 0))};
+    return true;
+}
+
+PageBytes CMdfReader::ReadPage(PagePointer ptr, std::int32_t nMinPageId) const {
+    FileGeometry g;
+    if (ptr.nPageId < nMinPageId || !Geometry(ptr.nFileId, g)) return nullptr;
+    if (static_cast<std::uint64_t>(ptr.nPageId) > g.nPageCount) return nullptr;
+    const std::uint64_t nOffset = static_cast<std::uint64_t>(ptr.nPageId) * kPageSize + g.nBaseOffset;
+    if (nOffset > g.nLength) return nullptr;
+    PageBytes p = MakePageBuffer();
+    filescan::ReadAt(g.fd, nOffset, p.get(), kPageSize);
+    return p;
+}
+
+PageBytes CMdfReader::ReadRawPage(PagePointer ptr) const { return ReadPage(ptr, 1); }
+
+std::optional<CPage_Header> CMdfReader::ReadPageHeader(PagePointer ptr) const {
+    PageBytes p = ReadPage(ptr, 1);
+    if (!p) return std::nullopt;
+    return CPage_Header(p.get());
+}
+
+std::optional<CPage_Header> CMdfReader::ReadPageHeaderKeep(PagePointer ptr) {
+    m_pCurrentPage = ReadPage(ptr, 1);
+    if (!m_pCurrentPage) return std::nullopt;
+    return CPage_Header(m_pCurrentPage.get());
+}
+
+std::unique_ptr<CDataPage> CMdfReader::ReadDataPage(PagePointer ptr) {
+    PageBytes p = ReadPage(ptr, 1);
+    if (!p) return nullptr;
+    return std::make_unique<CDataPage>(std::move(p), m_app, this);
+}
+
+std::unique_ptr<CDataPage> CMdfReader::ReadCatalogPage(PagePointer ptr) {
+    PageBytes p = ReadPage(ptr, 0);
+    if (!p) return nullptr;
+    return std::make_unique<CDataPage>(std::move(p), m_app, this);
+}
+
+PageBytes CMdfReader::ReadShiftCorrectedPage(PagePointer ptr) const {
+    if (auto h = ReadPageHeader(ptr)) {
+        const std::int64_t k = static_cast<std::int64_t>(h->m_nPageId) - ptr.nPageId;
+        const std::int64_t nTarget = static_cast<std::int64_t>(ptr.nPageId) - k;
+        if (nTarget < 1 || nTarget > INT32_MAX) return nullptr;
+        ptr.nPageId = static_cast<std::int32_t>(nTarget);
+    }
+    return ReadPage(ptr, 1);
+}
+
+bool CMdfReader::MapPrimaryPages() {
+    m_systemPages.clear();
+    m_dataPages.clear();
+    m_iamPages.clear();
+    m_notify.ProgressRange(m_nPageCount);
+    m_notify.ProgressPos(0);
+    m_notify.StatusText("Mapping Database Objects...........");
+
+    bool bFoundSystem = false;
+    const std::uint64_t nStep = filescan::ProgressStep(m_nPageCount);
+    filescan::SequentialPages pages(m_fd, m_nBaseOffset, m_nLength);
+    for (std::uint64_t n = 0; n < m_nPageCount && !m_app.StopRequested(); ++n) {
+        const std::uint8_t* page = pages.Next();
+        const std::int32_t nObjectId = le::I32(page + 24);
+        const std::int16_t nFileId = le::I16(page + 36);
+        const std::int32_t nType = page[1];
+        const auto nPage = static_cast<std::int32_t>(n);
+        if (IsPrimarySystemObject(nObjectId)) {
+            m_systemPages[nObjectId].push_back({nFileId, nPage, nType});
+            bFoundSystem = true;
+        }
+        if (nObjectId > 0) {
+            if (nType == PAGE_TYPE_DATA)
+                m_dataPages[nObjectId].push_back({nFileId, nPage, PAGE_TYPE_DATA});
+            else if (nType == PAGE_TYPE_IAM)
+                m_iamPages[nObjectId].push_back({nFileId, nPage, PAGE_TYPE_IAM});
+        }
+        if ((n + 1) % nStep == 0) m_notify.ProgressPos(n + 1);
+    }
+    m_notify.ProgressPos(m_nPageCount);
+    m_notify.StatusText("Mapping of Database Objects has been done ......................");
+    return bFoundSystem;
+}
+
+std::int32_t CMdfReader::MapSecondaryFile(int fd, const SecondaryFile& file,
+                                          std::int32_t nForcedFileId) {
+    m_notify.ProgressRange(file.nPageCount);
+    m_notify.ProgressPos(0);
+    std::int32_t nFoundId = 0;
+    const std::uint64_t nStep = filescan::ProgressStep(file.nPageCount);
+    filescan::SequentialPages pages(fd, static_cast<std::uint64_t>(file.nBaseOffset), file.nLength);
+    for (std::uint64_t i = 0; i < file.nPageCount && !m_app.StopRequested(); ++i) {
+        const std::uint8_t* page = pages.Next();
+        const std::int32_t nObjectId = le::I32(page + 24);
+        const std::int16_t nHeaderFileId = le::I16(page + 36);
+        const std::int32_t nType = page[1];
+        const auto nFileId =
+            nForcedFileId > 0 ? static_cast<std::int16_t>(nForcedFileId) : nHeaderFileId;
+        const auto nPage = static_cast<std::int32_t>(i);
+        if (IsSecondarySystemObject(nObjectId))
+            m_systemPages[nObjectId].push_back({nFileId, nPage, nType});
+        if (nObjectId > 0 && nType == PAGE_TYPE_DATA)
+            m_dataPages[nObjectId].push_back({nFileId, nPage, PAGE_TYPE_DATA});
+        if (nFoundId == 0 && nHeaderFileId > 1) nFoundId = nHeaderFileId;
+        if ((i + 1) % nStep == 0) m_notify.ProgressPos(i + 1);
+    }
+    m_notify.ProgressPos(file.nPageCount);
+    return nFoundId;
+}
+
+namespace {
+
+// Length, page count and base offset of a secondary file; the base offset is probed like the
+// primary file's, so odd bytes after the last page do not shift every page of the file.
+void MeasureSecondary(int fd, SecondaryFile& f, const CDravoltBrevantProjApp& app,
+                      IEngineNotify& notify) {
+    f.nLength = FileLength(fd);
+    std::uint64_t nBase = f.nLength % kPageSize;
+    f.nPageCount = (f.nLength - nBase) / kPageSize;
+    if (f.nPageCount > 0 &&
+        !filescan::ProbeBaseOffset(fd, f.nLength, f.nPageCount, nBase, app, notify, true))
+        nBase = 0;
+    f.nBaseOffset = static_cast<std::int32_t>(nBase);
+}
+
+} // namespace
+
+void CMdfReader::StoreSecondary(const SecondaryFile& f) {
+    const auto nId = static_cast<std::int16_t>(f.nFileId);
+    m_secondary[nId] = f;
+    if (auto it = m_secondaryFds.find(nId); it != m_secondaryFds.end()) {
+        ::close(it->second);
+        m_secondaryFds.erase(it);
+    }
+}
+
+void CMdfReader::ResolveSecondaryFiles(std::vector<SecondaryFile>& files,
+                                       const std::string& strPrimaryPath) {
+    if (m_app.StopRequested()) return;
+    const std::string strFolder = FolderOf(strPrimaryPath);
+    if (files.empty()) {
+        FindSecondaryFiles(files, strPrimaryPath);
+        return;
+    }
+    for (SecondaryFile& f : files) {
+        if (f.nFileId <= 1) continue;
+        // Recorded paths are the server's (often Windows) paths: only the file name is kept,
+        // and the file is looked for beside the primary file.
+        const std::size_t nSep = f.strPath.find_last_of("\\/");
+        const std::string strName = nSep == std::string::npos ? f.strPath : f.strPath.substr(nSep + 1);
+        const std::size_t nDot = strName.rfind('.');
+        const std::string strStem = nDot == std::string::npos ? std::string() : strName.substr(0, nDot);
+        f.strPath = strFolder + (strStem.empty() ? strName : strStem + ".ndf");
+    }
+    MapSecondaryPages(files);
+}
+
+void CMdfReader::MapSecondaryPages(std::vector<SecondaryFile>& files) {
+    for (SecondaryFile& f : files) {
+        if (f.nFileId <= 1 || f.nFileId > INT16_MAX) continue;
+        const int fd = OpenReadOnly(f.strPath);
+        if (fd < 0) continue;
+        MeasureSecondary(fd, f, m_app, m_notify);
+        StoreSecondary(f);
+        MapSecondaryFile(fd, f, f.nFileId);
+        ::close(fd);
+    }
+}
+
+void CMdfReader::FindSecondaryFiles(std::vector<SecondaryFile>& files,
+                                    const std::string& strPrimaryPath) {
+    files.clear();
+    const std::string strFolder = FolderOf(strPrimaryPath);
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(strFolder.empty() ? "." : strFolder.c_str())) {
+        while (const dirent* e = ::readdir(dir)) {
+            if (EndsWithNdf(e->d_name)) names.emplace_back(e->d_name);
+        }
+        ::closedir(dir);
+    }
+    // Directory order is arbitrary; a fixed order makes the replace-on-same-id rule repeatable.
+    std::sort(names.begin(), names.end());
+    for (std::string& strName : names) strName = strFolder + strName;
+    MapFoundSecondaryFiles(names, files);
+}
+
+void CMdfReader::MapFoundSecondaryFiles(const std::vector<std::string>& paths,
+                                        std::vector<SecondaryFile>& files) {
+    for (const std::string& strPath : paths) {
+        if (m_app.StopRequested()) break;
+        SecondaryFile f;
+        f.strPath = strPath;
+        const int fd = OpenReadOnly(f.strPath); // directories are refused here
+        if (fd < 0) continue;
+        MeasureSecondary(fd, f, m_app, m_notify);
+        f.nFileId = MapSecondaryFile(fd, f, 0);
+        ::close(fd);
+        if (f.nFileId <= 1) continue;
+        files.push_back(f);
+        StoreSecondary(f);
+    }
+}

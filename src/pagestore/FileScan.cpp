@@ -1,0 +1,94 @@
+#include "pagestore/FileScan.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "pagestore/Bytes.h"
+#include "pagestore/PageTypes.h"
+
+namespace filescan {
+
+namespace {
+constexpr std::size_t kBlockPages = 128; // 1 MiB per read
+}
+
+std::size_t ReadAt(int fd, std::uint64_t nOffset, std::uint8_t* pBuf, std::size_t nSize) {
+    std::size_t nDone = 0;
+    while (nDone < nSize) {
+        const ssize_t n = ::pread(fd, pBuf + nDone, nSize - nDone, static_cast<off_t>(nOffset + nDone));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break; // end of file or an unreadable sector: the rest stays zero
+        nDone += static_cast<std::size_t>(n);
+    }
+    std::memset(pBuf + nDone, 0, nSize - nDone);
+    return nDone;
+}
+
+SequentialPages::SequentialPages(int fd, std::uint64_t nStart, std::uint64_t nLength)
+    : m_fd(fd), m_nNextRead(nStart), m_nLength(nLength), m_block(kBlockPages * kPageSize) {
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(fd, static_cast<off_t>(nStart), 0, POSIX_FADV_SEQUENTIAL);
+#endif
+}
+
+const std::uint8_t* SequentialPages::Next() {
+    if (m_nPos == m_nInBlock) {
+        m_nPos = 0;
+        m_nInBlock = kBlockPages;
+        std::size_t nWant = m_block.size();
+        if (m_nNextRead >= m_nLength) {
+            // Wholly past the end: one zero page, no read.
+            m_nInBlock = 1;
+            nWant = 0;
+        } else if (m_nLength - m_nNextRead < nWant) {
+            const std::uint64_t nLeft = m_nLength - m_nNextRead;
+            m_nInBlock = static_cast<std::size_t>((nLeft + kPageSize - 1) / kPageSize);
+            nWant = static_cast<std::size_t>(nLeft);
+        }
+        const std::size_t nRead = ReadAt(m_fd, m_nNextRead, m_block.data(), nWant);
+        std::memset(m_block.data() + nRead, 0, m_nInBlock * kPageSize - nRead);
+        m_nNextRead += m_nInBlock * kPageSize;
+    }
+    return m_block.data() + (m_nPos++) * kPageSize;
+}
+
+bool ProbeBaseOffset(int fd, std::uint64_t nLength, std::uint64_t nPageCount,
+                     std::uint64_t& nBaseOffset, const CDravoltBrevantProjApp& app,
+                     IEngineNotify& notify, bool bStopInSecondPhase) {
+    notify.StatusText("Checking for file corruption ...........");
+    notify.ProgressRange(nPageCount & 0xFFFFFFFFu);
+    notify.ProgressPos(0);
+    const std::uint64_t nStep = ProgressStep(nPageCount);
+    const std::uint64_t p0 = nPageCount > 8 ? 8 : nPageCount / 4;
+
+    auto finish = [&](bool bResult) {
+        notify.ProgressPos(nPageCount);
+        notify.StatusText("Checking for file corruption is done...........");
+        return bResult;
+    };
+    // Reads pages p0 .. nPageCount from nStart; true when one carries its position as page id.
+    auto scan = [&](std::uint64_t nStart, std::uint64_t nFirst, bool bTestStop) {
+        SequentialPages pages(fd, nStart + nFirst * kPageSize, nLength);
+        for (std::uint64_t p = nFirst; p <= nPageCount; ++p) {
+            if (bTestStop && app.StopRequested()) break;
+            const std::uint8_t* page = pages.Next();
+            if (static_cast<std::int64_t>(le::I32(page + 32)) == static_cast<std::int64_t>(p))
+                return true;
+            if (p % nStep == 0) notify.ProgressPos(p);
+        }
+        return false;
+    };
+
+    // With no odd bytes the base offset is 0 whatever the pages say: nothing to read.
+    if (nBaseOffset == 0) return finish(true);
+    if (scan(nBaseOffset, p0, true)) return finish(false);
+    if (nPageCount > 8 && scan(0, 8, bStopInSecondPhase)) {
+        nBaseOffset = 0;
+        return finish(false);
+    }
+    return finish(true);
+}
+
+} // namespace filescan

@@ -1,0 +1,244 @@
+#include "support/DbWriter.h"
+
+#include <algorithm>
+#include <fstream>
+#include <stdexcept>
+
+#include "pagestore/Bytes.h"
+
+namespace qw {
+
+Bytes LE16(std::uint16_t v) { return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}; }
+Bytes LE32(std::uint32_t v) {
+    Bytes b(4);
+    le::Put32(b.data(), v);
+    return b;
+}
+Bytes LE64(std::uint64_t v) {
+    Bytes b(8);
+    le::Put64(b.data(), v);
+    return b;
+}
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+Bytes Ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes Utf16(std::string_view s) {
+    Bytes b;
+    for (char c : s) {
+        b.push_back(static_cast<std::uint8_t>(c));
+        b.push_back(0);
+    }
+    return b;
+}
+
+// ---- rows ----
+
+RowBuilder& RowBuilder::Type(int n) { m_nType = n; return *this; }
+RowBuilder& RowBuilder::Fixed(const Bytes& v) {
+    m_fixed.insert(m_fixed.end(), v.begin(), v.end());
+    ++m_nFixedColumns;
+    return *this;
+}
+RowBuilder& RowBuilder::Var(const Bytes& v, bool bComplex) { m_var.emplace_back(v, bComplex); return *this; }
+RowBuilder& RowBuilder::Null(int n) { m_nulls.push_back(n); return *this; }
+RowBuilder& RowBuilder::Columns(int n) { m_nColumns = n; return *this; }
+RowBuilder& RowBuilder::NullBitmap(bool b) { m_bNullBitmap = b; return *this; }
+RowBuilder& RowBuilder::VarCountStored(bool b) { m_bVarCount = b; return *this; }
+RowBuilder& RowBuilder::StatusB(std::uint8_t b) { m_nStatusB = b; return *this; }
+RowBuilder& RowBuilder::FixedEnd(std::int16_t n) { m_nFixedEnd = n; return *this; }
+RowBuilder& RowBuilder::VarEnd(int i, std::uint16_t n) { m_varEnds[i] = n; return *this; }
+
+Bytes RowBuilder::Build() const {
+    const int nColumns = m_nColumns.value_or(m_nFixedColumns + static_cast<int>(m_var.size()));
+    std::uint8_t a = static_cast<std::uint8_t>((m_nType & 7) << 1);
+    if (m_bNullBitmap) a |= 0x10;
+    if (!m_var.empty()) a |= 0x20;
+    Bytes row{a, m_nStatusB};
+    const auto nFixedEnd = static_cast<std::uint16_t>(m_nFixedEnd.value_or(static_cast<std::int16_t>(4 + m_fixed.size())));
+    auto append = [&row](const Bytes& b) { row.insert(row.end(), b.begin(), b.end()); };
+    append(LE16(nFixedEnd));
+    append(m_fixed);
+    append(LE16(static_cast<std::uint16_t>(nColumns)));
+    if (m_bNullBitmap) {
+        Bytes bitmap(static_cast<std::size_t>((nColumns + 7) / 8), 0);
+        for (int c : m_nulls)
+            if (c >= 0 && c / 8 < static_cast<int>(bitmap.size())) bitmap[static_cast<std::size_t>(c / 8)] |= static_cast<std::uint8_t>(1 << (c % 8));
+        append(bitmap);
+    }
+    if (!m_var.empty()) {
+        if (m_bVarCount) append(LE16(static_cast<std::uint16_t>(m_var.size())));
+        std::size_t nEnd = row.size() + 2 * m_var.size();
+        for (std::size_t i = 0; i < m_var.size(); ++i) {
+            nEnd += m_var[i].first.size();
+            std::uint16_t e = static_cast<std::uint16_t>(nEnd);
+            if (auto it = m_varEnds.find(static_cast<int>(i)); it != m_varEnds.end()) e = it->second;
+            if (m_var[i].second) e |= 0x8000;
+            append(LE16(e));
+        }
+        for (const auto& v : m_var) append(v.first);
+    }
+    return row;
+}
+
+Bytes ForwardingStub(PagePointer target, std::uint16_t nSlot) {
+    Bytes b{static_cast<std::uint8_t>(2 << 1)};
+    b.resize(9);
+    le::Put32(b.data() + 1, static_cast<std::uint32_t>(target.nPageId));
+    le::Put16(b.data() + 5, static_cast<std::uint16_t>(target.nFileId));
+    le::Put16(b.data() + 7, nSlot);
+    return b;
+}
+
+Bytes SparseVectorValue(const std::vector<std::pair<std::uint16_t, Bytes>>& entries) {
+    const auto n = static_cast<std::uint16_t>(entries.size());
+    Bytes b = Cat({LE16(5), LE16(n)}); // complex column type 5: sparse vector
+    for (const auto& e : entries) { auto x = LE16(e.first); b.insert(b.end(), x.begin(), x.end()); }
+    std::size_t nEnd = 4 + 4u * n;
+    for (const auto& e : entries) {
+        nEnd += e.second.size();
+        auto x = LE16(static_cast<std::uint16_t>(nEnd));
+        b.insert(b.end(), x.begin(), x.end());
+    }
+    for (const auto& e : entries) b.insert(b.end(), e.second.begin(), e.second.end());
+    return b;
+}
+
+// ---- pages ----
+
+void WriteHeader(std::uint8_t* p, const PageHeaderFields& h) {
+    p[0] = h.nHeaderVersion;
+    p[1] = h.nType;
+    p[2] = h.nTypeFlagBits;
+    p[3] = h.nLevel;
+    le::Put16(p + 4, h.nFlagBits);
+    le::Put16(p + 6, static_cast<std::uint16_t>(h.nIndexId));
+    le::Put32(p + 8, static_cast<std::uint32_t>(h.prev.nPageId));
+    le::Put16(p + 12, static_cast<std::uint16_t>(h.prev.nFileId));
+    le::Put16(p + 14, static_cast<std::uint16_t>(h.nMinRecordLength));
+    le::Put32(p + 16, static_cast<std::uint32_t>(h.next.nPageId));
+    le::Put16(p + 20, static_cast<std::uint16_t>(h.next.nFileId));
+    le::Put32(p + 24, static_cast<std::uint32_t>(h.nObjectId));
+    le::Put32(p + 32, static_cast<std::uint32_t>(h.self.nPageId));
+    le::Put16(p + 36, static_cast<std::uint16_t>(h.self.nFileId));
+    le::Put16(p + 38, static_cast<std::uint16_t>(h.nReservedByteCount));
+    le::Put32(p + 40, h.nLsn1);
+    le::Put32(p + 44, h.nLsn2);
+    le::Put16(p + 48, h.nLsn3);
+    le::Put16(p + 50, static_cast<std::uint16_t>(h.nXactReservedByteCount));
+    le::Put32(p + 52, h.nXactId1);
+    le::Put16(p + 56, h.nXactId2);
+    le::Put16(p + 58, static_cast<std::uint16_t>(h.nGhostRecordCount));
+    le::Put32(p + 60, h.nTornBits);
+}
+
+PageBuilder::PageBuilder(std::uint8_t nType, std::int32_t nObjectId, PagePointer self) {
+    m_h.nType = nType;
+    m_h.nObjectId = nObjectId;
+    m_h.self = self;
+}
+
+int PageBuilder::AddRow(const Bytes& row) {
+    m_slots.push_back(AddUnslotted(row));
+    return static_cast<int>(m_slots.size()) - 1;
+}
+
+std::uint16_t PageBuilder::AddUnslotted(const Bytes& row) {
+    const std::size_t nSlotArray = 2 * (m_slots.size() + 1);
+    if (m_nFreeData + row.size() + nSlotArray > kPageSize) throw std::length_error("page full");
+    const std::uint16_t nAt = m_nFreeData;
+    std::copy(row.begin(), row.end(), m_body.begin() + nAt);
+    m_nFreeData = static_cast<std::uint16_t>(m_nFreeData + row.size());
+    return nAt;
+}
+
+PageBuilder& PageBuilder::SetSlot(int nSlot, std::uint16_t nOffset) {
+    if (static_cast<std::size_t>(nSlot) >= m_slots.size()) m_slots.resize(static_cast<std::size_t>(nSlot) + 1, 0);
+    m_slots[static_cast<std::size_t>(nSlot)] = nOffset;
+    return *this;
+}
+PageBuilder& PageBuilder::SlotCount(std::int16_t n) { m_nSlotCount = n; return *this; }
+PageBuilder& PageBuilder::FreeByteCount(std::int16_t n) { m_nFreeBytes = n; return *this; }
+PageBuilder& PageBuilder::Put(std::size_t nOffset, const Bytes& bytes) {
+    if (nOffset + bytes.size() > kPageSize) throw std::out_of_range("outside the page");
+    std::copy(bytes.begin(), bytes.end(), m_body.begin() + static_cast<std::ptrdiff_t>(nOffset));
+    return *this;
+}
+PageBuilder& PageBuilder::TornPageProtect(std::uint8_t nPattern) { m_nTornPattern = nPattern & 3; return *this; }
+
+Page PageBuilder::Build() const {
+    Page p = m_body;
+    for (std::size_t j = 0; j < m_slots.size(); ++j) le::Put16(p.data() + kPageSize - 2 - 2 * j, m_slots[j]);
+    PageHeaderFields h = m_h;
+    const auto nSlotCount = m_nSlotCount.value_or(static_cast<std::int16_t>(m_slots.size()));
+    const auto nFree = m_nFreeBytes.value_or(
+        static_cast<std::int16_t>(kPageSize - m_nFreeData - 2 * m_slots.size()));
+    if (m_nTornPattern) {
+        h.nFlagBits = static_cast<std::uint16_t>((h.nFlagBits & ~0x300) | 0x100);
+        h.nTornBits = *m_nTornPattern;
+        for (std::uint32_t k = 1; k < 16; ++k) {
+            std::uint8_t& b = p[512 * k + 511];
+            h.nTornBits |= static_cast<std::uint32_t>(b & 3) << (2 * k);
+            b = static_cast<std::uint8_t>((b & 0xFC) | *m_nTornPattern);
+        }
+    }
+    WriteHeader(p.data(), h);
+    le::Put16(p.data() + 22, static_cast<std::uint16_t>(nSlotCount));
+    le::Put16(p.data() + 28, static_cast<std::uint16_t>(nFree));
+    le::Put16(p.data() + 30, m_nFreeData);
+    return p;
+}
+
+// ---- files ----
+
+FileBuilder& FileBuilder::SetPage(std::size_t n, const Page& page) {
+    if (n >= m_pages.size()) m_pages.resize(n + 1);
+    m_pages[n] = page;
+    return *this;
+}
+FileBuilder& FileBuilder::Leading(std::size_t n, std::uint8_t fill) { m_nLeading = n; m_leadFill = fill; return *this; }
+FileBuilder& FileBuilder::Trailing(std::size_t n, std::uint8_t fill) { m_nTrailing = n; m_trailFill = fill; return *this; }
+
+Bytes FileBuilder::Build() const {
+    Bytes out(m_nLeading, m_leadFill);
+    out.reserve(m_nLeading + m_pages.size() * kPageSize + m_nTrailing);
+    for (const auto& page : m_pages) {
+        if (page) out.insert(out.end(), page->begin(), page->end());
+        else out.insert(out.end(), kPageSize, 0);
+    }
+    out.insert(out.end(), m_nTrailing, m_trailFill);
+    return out;
+}
+
+void FileBuilder::Write(const std::string& strPath) const {
+    const Bytes b = Build();
+    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    if (!out) throw std::runtime_error("cannot write " + strPath);
+}
+
+FileBuilder SkeletonFile(std::size_t nPages, std::int16_t nFileId) {
+    FileBuilder f(nPages);
+    // The allocation pages belong to object 99 in the header; a row of each kind is enough
+    // for the mapping pass, which only reads headers.
+    const std::pair<std::size_t, std::uint8_t> fixedPages[] = {
+        {0, PT_FILE_HEADER}, {1, PT_PFS}, {2, PT_GAM}, {3, PT_SGAM}, {6, PT_DCM}, {7, PT_BCM}, {9, PT_BOOT}};
+    for (auto [nPos, nType] : fixedPages) {
+        if (nPos >= nPages || (nType == PT_BOOT && nFileId != 1)) continue;
+        PageBuilder pb(nType, 99, PagePointer{static_cast<std::int32_t>(nPos), nFileId});
+        pb.AddRow(RowBuilder().Fixed(Bytes(8, 0)).Build());
+        f.SetPage(nPos, pb);
+    }
+    return f;
+}
+
+PageBuilder SystemTablePage(std::int32_t nObjectId, PagePointer self, const std::vector<Bytes>& rows) {
+    PageBuilder pb(PT_DATA, nObjectId, self);
+    pb.Header().nTypeFlagBits = 4;
+    for (const Bytes& r : rows) pb.AddRow(r);
+    return pb;
+}
+
+} // namespace qw

@@ -1,0 +1,159 @@
+// The database file writer: lays out real SQL Server structures byte for byte so tests can
+// build small data files named for the fault they show. Pages are built with PageBuilder, rows
+// with RowBuilder, whole files with FileBuilder.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pagestore/PageTypes.h"
+
+namespace qw {
+
+using Bytes = std::vector<std::uint8_t>;
+using Page = std::array<std::uint8_t, kPageSize>;
+
+// Page types of a data file beyond the ones the reader names.
+enum : std::uint8_t { PT_DATA = 1, PT_INDEX = 2, PT_TEXT_MIX = 3, PT_TEXT_TREE = 4, PT_SORT = 7,
+                      PT_GAM = 8, PT_SGAM = 9, PT_IAM = 10, PT_PFS = 11, PT_BOOT = 13,
+                      PT_FILE_HEADER = 15, PT_DCM = 16, PT_BCM = 17 };
+
+// Little-endian helpers for building values.
+Bytes LE16(std::uint16_t v);
+Bytes LE32(std::uint32_t v);
+Bytes LE64(std::uint64_t v);
+Bytes Cat(std::initializer_list<Bytes> parts);
+Bytes Ascii(std::string_view s);
+Bytes Utf16(std::string_view ascii); // ASCII text as UTF-16LE
+
+// One row in the FixedVar format. Columns are given in order; the fixed part is the
+// concatenation of the fixed values, the variable part the variable values.
+class RowBuilder {
+public:
+    RowBuilder& Type(int nRecordType);          // bits 1..3 of status A (default 0)
+    RowBuilder& Fixed(const Bytes& value);      // append to the fixed part
+    RowBuilder& Var(const Bytes& value, bool bComplex = false);
+    RowBuilder& Null(int nColumn);              // set the null bit of a column
+    RowBuilder& Columns(int n);                 // column count (default: fixed + variable values)
+    RowBuilder& NullBitmap(bool b);             // default on, as SQL Server writes data rows
+    RowBuilder& VarCountStored(bool b);         // write the variable count (default on)
+    RowBuilder& StatusB(std::uint8_t b);
+    // Overrides the fixed-part end written at offset 2 (for damaged rows).
+    RowBuilder& FixedEnd(std::int16_t n);
+    // Overrides the end offset written for variable column i (bit 15 is still set for complex).
+    RowBuilder& VarEnd(int i, std::uint16_t nEnd);
+    Bytes Build() const;
+
+private:
+    int m_nType = 0;
+    std::uint8_t m_nStatusB = 0;
+    Bytes m_fixed;
+    int m_nFixedColumns = 0;
+    std::vector<std::pair<Bytes, bool>> m_var;
+    std::vector<int> m_nulls;
+    std::optional<int> m_nColumns;
+    bool m_bNullBitmap = true;
+    bool m_bVarCount = true;
+    std::optional<std::int16_t> m_nFixedEnd;
+    std::map<int, std::uint16_t> m_varEnds;
+};
+
+// A forwarding stub pointing at a row elsewhere.
+Bytes ForwardingStub(PagePointer target, std::uint16_t nSlot);
+// A sparse column vector (the value of the complex column that holds sparse columns).
+Bytes SparseVectorValue(const std::vector<std::pair<std::uint16_t, Bytes>>& entries);
+
+// Header fields of a page, laid out as SQL Server writes them.
+struct PageHeaderFields {
+    std::uint8_t nHeaderVersion = 1;
+    std::uint8_t nType = PT_DATA;
+    std::uint8_t nTypeFlagBits = 0;
+    std::uint8_t nLevel = 0;
+    std::uint16_t nFlagBits = 0x200; // checksum protection, as current servers write
+    std::int16_t nIndexId = 0;
+    PagePointer prev{};
+    std::int16_t nMinRecordLength = 0;
+    PagePointer next{};
+    std::int32_t nObjectId = 0;
+    PagePointer self{0, 1};
+    std::int16_t nReservedByteCount = 0;
+    std::uint32_t nLsn1 = 0, nLsn2 = 0;
+    std::uint16_t nLsn3 = 0;
+    std::int16_t nXactReservedByteCount = 0;
+    std::uint32_t nXactId1 = 0;
+    std::uint16_t nXactId2 = 0;
+    std::int16_t nGhostRecordCount = 0;
+    std::uint32_t nTornBits = 0;
+};
+
+class PageBuilder {
+public:
+    PageBuilder() = default;
+    PageBuilder(std::uint8_t nType, std::int32_t nObjectId, PagePointer self);
+
+    PageHeaderFields& Header() { return m_h; }
+    // Appends a row at the free data offset and a slot for it; returns the slot number.
+    int AddRow(const Bytes& row);
+    // Writes bytes into the page body without a slot (a row no slot points to any more).
+    std::uint16_t AddUnslotted(const Bytes& row);
+    // Slot overrides for damaged pages.
+    PageBuilder& SetSlot(int nSlot, std::uint16_t nOffset);
+    PageBuilder& SlotCount(std::int16_t n); // written as is, whatever the slot array holds
+    PageBuilder& FreeByteCount(std::int16_t n);
+    PageBuilder& Put(std::size_t nOffset, const Bytes& bytes);
+    // Torn-page protection as SQL Server applies it: the low two bits of the last byte of
+    // sectors 1..15 move into the header's torn bits and are replaced by `pattern`'s bits.
+    PageBuilder& TornPageProtect(std::uint8_t nPattern = 1);
+
+    Page Build() const;
+
+private:
+    PageHeaderFields m_h;
+    Page m_body{};
+    std::vector<std::uint16_t> m_slots;
+    std::uint16_t m_nFreeData = kPageHeaderSize;
+    std::optional<std::int16_t> m_nSlotCount;
+    std::optional<std::int16_t> m_nFreeBytes;
+    std::optional<std::uint8_t> m_nTornPattern;
+};
+
+// Writes the 96-byte header into a page.
+void WriteHeader(std::uint8_t* pPage, const PageHeaderFields& h);
+
+// A data file: pages by physical position, with optional odd bytes before the first page or
+// after the last one.
+class FileBuilder {
+public:
+    explicit FileBuilder(std::size_t nPages = 0) : m_pages(nPages) {}
+    std::size_t PageCount() const { return m_pages.size(); }
+    FileBuilder& SetPage(std::size_t nPosition, const Page& page);
+    FileBuilder& SetPage(std::size_t nPosition, const PageBuilder& page) {
+        return SetPage(nPosition, page.Build());
+    }
+    FileBuilder& Leading(std::size_t nBytes, std::uint8_t fill = 0xEE);
+    FileBuilder& Trailing(std::size_t nBytes, std::uint8_t fill = 0xEE);
+    Bytes Build() const;
+    void Write(const std::string& strPath) const;
+
+private:
+    std::vector<std::optional<Page>> m_pages;
+    std::size_t m_nLeading = 0, m_nTrailing = 0;
+    std::uint8_t m_leadFill = 0xEE, m_trailFill = 0xEE;
+};
+
+// The allocation pages every file starts with (file header, PFS, GAM, SGAM, DCM, BCM, and the
+// boot page in the primary file), with page ids equal to their positions. nFileId 1 is the
+// primary file. The file keeps the other positions empty for the test to fill.
+FileBuilder SkeletonFile(std::size_t nPages, std::int16_t nFileId = 1);
+
+// A page of a system table at a position, with the given rows.
+PageBuilder SystemTablePage(std::int32_t nObjectId, PagePointer self, const std::vector<Bytes>& rows = {});
+
+} // namespace qw

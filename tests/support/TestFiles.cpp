@@ -1,0 +1,44 @@
+#include "support/TestFiles.h"
+
+#include <atomic>
+#include <fstream>
+#include <unistd.h>
+
+namespace qw {
+
+TempDir::TempDir() {
+    static std::atomic<int> nCounter{0};
+    m_path = std::filesystem::temp_directory_path() /
+             ("quarvel-test-" + std::to_string(::getpid()) + "-" + std::to_string(nCounter++));
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::string TempDir::Write(const std::string& strName, const FileBuilder& f) const {
+    const std::string p = File(strName);
+    f.Write(p);
+    return p;
+}
+
+std::string TempDir::WriteBytes(const std::string& strName, const Bytes& bytes) const {
+    const std::string p = File(strName);
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return p;
+}
+
+std::filesystem::path CorpusDir() {
+#ifdef QUARVEL_CORPUS_DIR
+    std::filesystem::path p(QUARVEL_CORPUS_DIR);
+    std::error_code ec;
+    if (std::filesystem::is_directory(p, ec)) return std::filesystem::canonical(p, ec);
+#endif
+    return {};
+}
+
+} // namespace qw
