@@ -89,10 +89,8 @@ CMdfReader::CMdfReader(std::string strPath, CDravoltBrevantProjApp& app, IEngine
     }
     m_nPageCount = (m_nLength - m_nLength % kPageSize) / kPageSize;
     m_nExtentCount = m_nPageCount / kPagesPerExtent;
-    m_nBaseOffset = m_nLength % kPageSize;
-    if (!filescan::ProbeBaseOffset(m_fd, m_nLength, m_nPageCount, m_nBaseOffset, m_app, m_notify,
-                                   false))
-        m_nBaseOffset = 0;
+    m_nBaseOffset = filescan::ProbeBaseOffset(m_fd, m_nLength, m_nPageCount,
+                                              m_nLength % kPageSize, m_app, m_notify);
     m_bOpen = MapPrimaryPages();
     if (!m_bOpen) m_notify.FatalError(kTextNotValid);
     m_app.m_bStopRequested = false;
@@ -104,8 +102,8 @@ CMdfReader::~CMdfReader() {
 }
 
 bool CMdfReader::Geometry(std::int16_t nFileId, FileGeometry& out) const {
+    if (!m_bOpen) return false;
     if (nFileId == kPrimaryFileId) {
-        if (m_fd < 0) return false;
         out = {m_fd, m_nLength, m_nPageCount, m_nBaseOffset};
         return true;
     }
@@ -240,9 +238,7 @@ void MeasureSecondary(int fd, SecondaryFile& f, const CDravoltBrevantProjApp& ap
     f.nLength = FileLength(fd);
     std::uint64_t nBase = f.nLength % kPageSize;
     f.nPageCount = (f.nLength - nBase) / kPageSize;
-    if (f.nPageCount > 0 &&
-        !filescan::ProbeBaseOffset(fd, f.nLength, f.nPageCount, nBase, app, notify, true))
-        nBase = 0;
+    if (f.nPageCount > 0) nBase = filescan::ProbeBaseOffset(fd, f.nLength, f.nPageCount, nBase, app, notify);
     f.nBaseOffset = static_cast<std::int32_t>(nBase);
 }
 

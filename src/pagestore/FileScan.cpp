@@ -54,41 +54,36 @@ const std::uint8_t* SequentialPages::Next() {
     return m_block.data() + (m_nPos++) * kPageSize;
 }
 
-bool ProbeBaseOffset(int fd, std::uint64_t nLength, std::uint64_t nPageCount,
-                     std::uint64_t& nBaseOffset, const CDravoltBrevantProjApp& app,
-                     IEngineNotify& notify, bool bStopInSecondPhase) {
+std::uint64_t ProbeBaseOffset(int fd, std::uint64_t nLength, std::uint64_t nPageCount,
+                              std::uint64_t nBaseOffset, const CDravoltBrevantProjApp& app,
+                              IEngineNotify& notify) {
     notify.StatusText("Checking for file corruption ...........");
     notify.ProgressRange(nPageCount & 0xFFFFFFFFu);
     notify.ProgressPos(0);
-    const std::uint64_t nStep = ProgressStep(nPageCount);
-    const std::uint64_t p0 = nPageCount > 8 ? 8 : nPageCount / 4;
-
-    auto finish = [&](bool bResult) {
-        notify.ProgressPos(nPageCount);
-        notify.StatusText("Checking for file corruption is done...........");
-        return bResult;
-    };
-    // Reads pages p0 .. nPageCount from nStart; true when one carries its position as page id.
-    auto scan = [&](std::uint64_t nStart, std::uint64_t nFirst, bool bTestStop) {
-        SequentialPages pages(fd, nStart + nFirst * kPageSize, nLength);
-        for (std::uint64_t p = nFirst; p <= nPageCount; ++p) {
-            if (bTestStop && app.StopRequested()) break;
-            const std::uint8_t* page = pages.Next();
-            if (static_cast<std::int64_t>(le::I32(page + 32)) == static_cast<std::int64_t>(p))
-                return true;
+    std::uint64_t nResult = nBaseOffset;
+    // With no odd bytes the base offset is 0 whatever the pages say: nothing to read.
+    if (nBaseOffset != 0) {
+        const std::uint64_t nStep = ProgressStep(nPageCount);
+        const std::uint64_t p0 = nPageCount > 8 ? 8 : nPageCount / 4;
+        auto carriesPosition = [](const std::uint8_t* page, std::uint64_t p) {
+            return static_cast<std::int64_t>(le::I32(page + 32)) == static_cast<std::int64_t>(p);
+        };
+        SequentialPages leading(fd, nBaseOffset + p0 * kPageSize, nLength);
+        // The start-aligned reading only from page 8 on: below it a small file cannot tell.
+        const std::uint64_t nFirstTrailing = nPageCount > 8 ? 8 : nPageCount + 1;
+        SequentialPages trailing(fd, nFirstTrailing * kPageSize, nLength);
+        for (std::uint64_t p = p0; p <= nPageCount && !app.StopRequested(); ++p) {
+            if (carriesPosition(leading.Next(), p)) break;
+            if (p >= nFirstTrailing && carriesPosition(trailing.Next(), p)) {
+                nResult = 0;
+                break;
+            }
             if (p % nStep == 0) notify.ProgressPos(p);
         }
-        return false;
-    };
-
-    // With no odd bytes the base offset is 0 whatever the pages say: nothing to read.
-    if (nBaseOffset == 0) return finish(true);
-    if (scan(nBaseOffset, p0, true)) return finish(false);
-    if (nPageCount > 8 && scan(0, 8, bStopInSecondPhase)) {
-        nBaseOffset = 0;
-        return finish(false);
     }
-    return finish(true);
+    notify.ProgressPos(nPageCount);
+    notify.StatusText("Checking for file corruption is done...........");
+    return nResult;
 }
 
 } // namespace filescan

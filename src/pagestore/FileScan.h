@@ -36,11 +36,14 @@ inline std::uint64_t ProgressStep(std::uint64_t nPageCount) {
     return n == 0 ? 1 : n;
 }
 
-// Decides whether the bytes beyond a whole number of pages lie before the first page. Returns
-// false when some probed page carries its own position as page id (nBaseOffset may then have
-// been set to 0), true when none does.
-bool ProbeBaseOffset(int fd, std::uint64_t nLength, std::uint64_t nPageCount,
-                     std::uint64_t& nBaseOffset, const CDravoltBrevantProjApp& app,
-                     IEngineNotify& notify, bool bStopInSecondPhase);
+// Decides where the first whole page starts when the file length is not a multiple of the
+// page size: returns nBaseOffset (length mod 8192) when the pages are aligned to it, so the
+// odd bytes lie before the first page; 0 when pages aligned to the start of the file carry
+// their own position as page id, so the odd bytes lie after the last page; nBaseOffset when no
+// probed page says either. Both alignments are probed side by side from page 8 (or a quarter
+// of a small file) on, and the probe ends at the first page that decides.
+std::uint64_t ProbeBaseOffset(int fd, std::uint64_t nLength, std::uint64_t nPageCount,
+                              std::uint64_t nBaseOffset, const CDravoltBrevantProjApp& app,
+                              IEngineNotify& notify);
 
 } // namespace filescan
