@@ -46,6 +46,7 @@ RowBuilder& RowBuilder::Var(const Bytes& v, bool bComplex) { m_var.emplace_back(
 RowBuilder& RowBuilder::Null(int n) { m_nulls.push_back(n); return *this; }
 RowBuilder& RowBuilder::Columns(int n) { m_nColumns = n; return *this; }
 RowBuilder& RowBuilder::NullBitmap(bool b) { m_bNullBitmap = b; return *this; }
+RowBuilder& RowBuilder::NullBitmapBytes(const Bytes& b) { m_bitmap = b; return *this; }
 RowBuilder& RowBuilder::VarCountStored(bool b) { m_bVarCount = b; return *this; }
 RowBuilder& RowBuilder::StatusB(std::uint8_t b) { m_nStatusB = b; return *this; }
 RowBuilder& RowBuilder::FixedEnd(std::int16_t n) { m_nFixedEnd = n; return *this; }
@@ -63,7 +64,8 @@ Bytes RowBuilder::Build() const {
     append(m_fixed);
     append(LE16(static_cast<std::uint16_t>(nColumns)));
     if (m_bNullBitmap) {
-        Bytes bitmap(static_cast<std::size_t>((nColumns + 7) / 8), 0);
+        Bytes bitmap = m_bitmap;
+        bitmap.resize(static_cast<std::size_t>(std::max(nColumns + 7, 0) / 8), 0);
         for (int c : m_nulls)
             if (c >= 0 && c / 8 < static_cast<int>(bitmap.size())) bitmap[static_cast<std::size_t>(c / 8)] |= static_cast<std::uint8_t>(1 << (c % 8));
         append(bitmap);

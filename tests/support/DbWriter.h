@@ -43,6 +43,9 @@ public:
     RowBuilder& Null(int nColumn);              // set the null bit of a column
     RowBuilder& Columns(int n);                 // column count (default: fixed + variable values)
     RowBuilder& NullBitmap(bool b);             // default on, as SQL Server writes data rows
+    // The bitmap bytes as given. The bits past the column count are whatever the server left
+    // there (real rows hold both ones and zeros); Null() sets bits on top of these.
+    RowBuilder& NullBitmapBytes(const Bytes& bitmap);
     RowBuilder& VarCountStored(bool b);         // write the variable count (default on)
     RowBuilder& StatusB(std::uint8_t b);
     // Overrides the fixed-part end written at offset 2 (for damaged rows).
@@ -58,6 +61,7 @@ private:
     int m_nFixedColumns = 0;
     std::vector<std::pair<Bytes, bool>> m_var;
     std::vector<int> m_nulls;
+    Bytes m_bitmap;
     std::optional<int> m_nColumns;
     bool m_bNullBitmap = true;
     bool m_bVarCount = true;
