@@ -46,6 +46,25 @@ bool EndsWithNdf(const std::string& s) {
     return tail == ".ndf";
 }
 
+// Appends to a page map, remembering the last object's list: pages of one object mostly come
+// in runs (extents), so most appends skip the map lookup.
+class PageMapAppender {
+public:
+    explicit PageMapAppender(PageMap& map) : m_map(map) {}
+    void Add(std::int32_t nObjectId, const PageIndexEntry& e) {
+        if (!m_pLast || nObjectId != m_nLastId) {
+            m_pLast = &m_map[nObjectId];
+            m_nLastId = nObjectId;
+        }
+        m_pLast->push_back(e);
+    }
+
+private:
+    PageMap& m_map;
+    std::vector<PageIndexEntry>* m_pLast = nullptr;
+    std::int32_t m_nLastId = 0;
+};
+
 } // namespace
 
 bool CMdfReader::IsPrimarySystemObject(std::int32_t id) {
@@ -180,6 +199,7 @@ bool CMdfReader::MapPrimaryPages() {
     bool bFoundSystem = false;
     const std::uint64_t nStep = filescan::ProgressStep(m_nPageCount);
     filescan::SequentialPages pages(m_fd, m_nBaseOffset, m_nLength);
+    PageMapAppender system(m_systemPages), data(m_dataPages), iam(m_iamPages);
     for (std::uint64_t n = 0; n < m_nPageCount && !m_app.StopRequested(); ++n) {
         const std::uint8_t* page = pages.Next();
         const std::int32_t nObjectId = le::I32(page + 24);
@@ -187,14 +207,12 @@ bool CMdfReader::MapPrimaryPages() {
         const std::int32_t nType = page[1];
         const auto nPage = static_cast<std::int32_t>(n);
         if (IsPrimarySystemObject(nObjectId)) {
-            m_systemPages[nObjectId].push_back({nFileId, nPage, nType});
+            system.Add(nObjectId, {nFileId, nPage, nType});
             bFoundSystem = true;
         }
         if (nObjectId > 0) {
-            if (nType == PAGE_TYPE_DATA)
-                m_dataPages[nObjectId].push_back({nFileId, nPage, PAGE_TYPE_DATA});
-            else if (nType == PAGE_TYPE_IAM)
-                m_iamPages[nObjectId].push_back({nFileId, nPage, PAGE_TYPE_IAM});
+            if (nType == PAGE_TYPE_DATA) data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
+            else if (nType == PAGE_TYPE_IAM) iam.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_IAM});
         }
         if ((n + 1) % nStep == 0) m_notify.ProgressPos(n + 1);
     }
@@ -210,6 +228,7 @@ std::int32_t CMdfReader::MapSecondaryFile(int fd, const SecondaryFile& file,
     std::int32_t nFoundId = 0;
     const std::uint64_t nStep = filescan::ProgressStep(file.nPageCount);
     filescan::SequentialPages pages(fd, static_cast<std::uint64_t>(file.nBaseOffset), file.nLength);
+    PageMapAppender system(m_systemPages), data(m_dataPages);
     for (std::uint64_t i = 0; i < file.nPageCount && !m_app.StopRequested(); ++i) {
         const std::uint8_t* page = pages.Next();
         const std::int32_t nObjectId = le::I32(page + 24);
@@ -218,10 +237,8 @@ std::int32_t CMdfReader::MapSecondaryFile(int fd, const SecondaryFile& file,
         const auto nFileId =
             nForcedFileId > 0 ? static_cast<std::int16_t>(nForcedFileId) : nHeaderFileId;
         const auto nPage = static_cast<std::int32_t>(i);
-        if (IsSecondarySystemObject(nObjectId))
-            m_systemPages[nObjectId].push_back({nFileId, nPage, nType});
-        if (nObjectId > 0 && nType == PAGE_TYPE_DATA)
-            m_dataPages[nObjectId].push_back({nFileId, nPage, PAGE_TYPE_DATA});
+        if (IsSecondarySystemObject(nObjectId)) system.Add(nObjectId, {nFileId, nPage, nType});
+        if (nObjectId > 0 && nType == PAGE_TYPE_DATA) data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
         if (nFoundId == 0 && nHeaderFileId > 1) nFoundId = nHeaderFileId;
         if ((i + 1) % nStep == 0) m_notify.ProgressPos(i + 1);
     }
