@@ -1,0 +1,99 @@
+// The quarvel command as a script sees it: output, exit status and messages.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "support/TestFiles.h"
+
+using namespace qw;
+
+namespace {
+
+struct Result {
+    int nExit = -1;
+    std::string out, err;
+};
+
+Result RunQuarvel(const std::string& args) {
+    TempDir dir;
+    const std::string errPath = dir.File("stderr");
+    const std::string cmd = std::string(QUARVEL_BINARY) + " " + args + " 2>" + errPath;
+    Result r;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    std::array<char, 4096> buf;
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;) r.out.append(buf.data(), n);
+    const int status = ::pclose(p);
+    r.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    FILE* e = std::fopen(errPath.c_str(), "r");
+    for (std::size_t n; e && (n = std::fread(buf.data(), 1, buf.size(), e)) > 0;) r.err.append(buf.data(), n);
+    if (e) std::fclose(e);
+    return r;
+}
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+} // namespace
+
+TEST(Cli, PagesAsJson) {
+    TempDir dir;
+    FileBuilder f = SkeletonFile(24);
+    f.SetPage(16, SystemTablePage(7, {16, 1}));
+    f.SetPage(20, PageBuilder(PT_DATA, 500, {20, 1}));
+    f.SetPage(21, PageBuilder(PT_IAM, 500, {21, 1}));
+    const std::string db = dir.Write("my \"db\".mdf", f.Trailing(100));
+    const Result r = RunQuarvel("pages " + Quoted(db) + " --format json");
+    EXPECT_EQ(r.nExit, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"path\":\"" + dir.File("my \\\"db\\\".mdf") +
+                         "\",\"length\":196708,\"pages\":24,\"base_offset\":0,\"open\":true,"
+                         "\"system\":{\"7\":1,\"99\":7},\"data\":{\"7\":1,\"500\":1},"
+                         "\"iam\":{\"500\":1},\"secondary\":[]}\n");
+    EXPECT_EQ(r.err, ""); // no progress when stderr is not a terminal
+}
+
+TEST(Cli, PagesWithSecondaryFiles) {
+    TempDir dir;
+    FileBuilder f = SkeletonFile(24);
+    f.SetPage(16, SystemTablePage(7, {16, 1}));
+    const std::string db = dir.Write("db.mdf", f);
+    FileBuilder s = SkeletonFile(12, 3);
+    s.SetPage(10, PageBuilder(PT_DATA, 500, {10, 3}));
+    const std::string ndf = dir.Write("db_2.ndf", s);
+    const std::string bad = dir.Write("bad.ndf", SkeletonFile(12, 1));
+    const Result r = RunQuarvel("pages " + Quoted(db) + " --ndf " + Quoted(ndf) + " --ndf " + Quoted(bad));
+    EXPECT_EQ(r.nExit, 0) << r.err;
+    EXPECT_NE(r.out.find("Secondary:   file id 3, " + ndf + ", 12 pages, base offset 0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Not mapped:  " + bad), std::string::npos) << r.out;
+}
+
+TEST(Cli, ExitStatusAndMessages) {
+    TempDir dir;
+    const std::string shortFile = dir.WriteBytes("short.mdf", Bytes(100, 0));
+    struct Case {
+        std::string args;
+        int nExit;
+        std::string errContains;
+    };
+    const Case cases[] = {
+        {"pages " + Quoted(dir.File("missing.mdf")), 1, "File cannot be open..........."},
+        {"pages " + Quoted(dir.Path().string()), 1, "File cannot be open..........."},
+        {"pages " + Quoted(shortFile), 1, "Wheteher File is not valid mdf file or file is highly corrupted..........."},
+        {"", 2, "no command"},
+        {"pages", 2, "one data file"},
+        {"pages a b", 2, "one data file"},
+        {"pages x.mdf --format xml", 2, "unknown format"},
+        {"pages x.mdf --ndf", 2, "--ndf needs a path"},
+        {"pages x.mdf --bogus", 2, "unknown option"},
+        {"frobnicate x.mdf", 2, "unknown command"},
+    };
+    for (const Case& c : cases) {
+        const Result r = RunQuarvel(c.args);
+        EXPECT_EQ(r.nExit, c.nExit) << c.args;
+        EXPECT_NE(r.err.find(c.errContains), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+    const Result help = RunQuarvel("--help");
+    EXPECT_EQ(help.nExit, 0);
+    EXPECT_NE(help.out.find("--format"), std::string::npos);
+}
