@@ -34,11 +34,11 @@ private:
 };
 
 // main() for a benchmark program whose ratios are taken against `baseline`.
-#define QUARVEL_BENCHMARK_MAIN(baseline)                                                      \
-    int main(int argc, char** argv) {                                                          \
-        benchmark::Initialize(&argc, argv);                                                    \
-        CRatioReporter reporter(baseline);                                                     \
-        benchmark::RunSpecifiedBenchmarks(&reporter);                                          \
-        benchmark::Shutdown();                                                                 \
-        return 0;                                                                              \
+#define QUARVEL_BENCHMARK_MAIN(baseline)                                                           \
+    int main(int argc, char** argv) {                                                              \
+        benchmark::Initialize(&argc, argv);                                                        \
+        CRatioReporter reporter(baseline);                                                         \
+        benchmark::RunSpecifiedBenchmarks(&reporter);                                              \
+        benchmark::Shutdown();                                                                     \
+        return 0;                                                                                  \
     }

@@ -18,7 +18,8 @@ constexpr std::size_t kPages = 131072 + 3; // 1 GiB and a few pages
 
 const std::string& BenchFile() {
     static const std::string path = [] {
-        const std::string p = (std::filesystem::temp_directory_path() / "quarvel-bench-1g.mdf").string();
+        const std::string p =
+            (std::filesystem::temp_directory_path() / "quarvel-bench-1g.mdf").string();
         std::error_code ec;
         if (std::filesystem::file_size(p, ec) == kPages * kPageSize) return p;
         std::ofstream out(p, std::ios::binary | std::ios::trunc);
@@ -28,11 +29,13 @@ const std::string& BenchFile() {
             for (std::size_t i = 0; i < kPagesPerExtent; ++i) {
                 qw::PageHeaderFields h;
                 h.nType = i == 0 ? qw::PT_IAM : (n / 8) % 5 == 0 ? qw::PT_INDEX : qw::PT_DATA;
-                h.nObjectId = (n / 8) % 3 == 0 ? 34 + static_cast<std::int32_t>(n % 7) : 1000 + static_cast<std::int32_t>((n / 8) % 500);
+                h.nObjectId = (n / 8) % 3 == 0 ? 34 + static_cast<std::int32_t>(n % 7)
+                                               : 1000 + static_cast<std::int32_t>((n / 8) % 500);
                 h.self = {static_cast<std::int32_t>(n + i), 1};
                 qw::WriteHeader(block.data() + i * kPageSize, h);
             }
-            out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size()));
+            out.write(reinterpret_cast<const char*>(block.data()),
+                      static_cast<std::streamsize>(block.size()));
         }
         out.close();
         std::filesystem::resize_file(p, kPages * kPageSize);

@@ -12,7 +12,8 @@ namespace {
 
 std::size_t Touch(const CPrimaryRecord& r) {
     std::size_t n = r.m_fixedData.size() + r.m_nullBitmap.size() + r.m_recordBytes.size();
-    for (const VarValue& v : r.m_varValues) n += v.Value().size() + (v.HasBytes() ? v.bytes.back() : 0);
+    for (const VarValue& v : r.m_varValues)
+        n += v.Value().size() + (v.HasBytes() ? v.bytes.back() : 0);
     if (r.m_sparse)
         for (const VarValue& v : r.m_sparse->entries) n += v.Value().size();
     for (int c = 0; c < r.m_nColumnCount + 8; ++c) n += r.IsNull(c);
@@ -42,6 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < p.RecordCount(); ++i)
         if (const CPrimaryRecord* r = p.Record(i)) sink = sink + Touch(*r);
     for (int off = 96; off < static_cast<int>(kPageSize); off += 997)
-        sink = sink + static_cast<std::size_t>(CPrimaryRecord::ProbeLength(p.Bytes() + off, p.Ref(), static_cast<int>(kPageSize) - off) + 1);
+        sink = sink + static_cast<std::size_t>(
+                          CPrimaryRecord::ProbeLength(p.Bytes() + off, p.Ref(),
+                                                      static_cast<int>(kPageSize) - off) +
+                          1);
     return 0;
 }

@@ -39,7 +39,8 @@ void ParseCollationList(std::string_view text, CollationMap& out) {
 
         const std::int64_t nId = LeadingInteger(rest.substr(0, nTab2));
         std::int64_t nCodePage = LeadingInteger(rest.substr(nTab2 + 1));
-        if (nCodePage < std::numeric_limits<int>::min() || nCodePage > std::numeric_limits<int>::max())
+        if (nCodePage < std::numeric_limits<int>::min() ||
+            nCodePage > std::numeric_limits<int>::max())
             nCodePage = 0;
         out[nId] = CollationEntry{std::string(name), static_cast<int>(nCodePage)};
     }

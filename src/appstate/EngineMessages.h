@@ -23,12 +23,12 @@ enum EngineMessage : int {
 class IEngineNotify {
 public:
     virtual ~IEngineNotify() = default;
-    virtual void ProgressRange(std::uint64_t nHigh) = 0;  // MSG_PROGRESS_RANGE, range 0 .. nHigh
-    virtual void ProgressPos(std::uint64_t nPos) = 0;     // MSG_PROGRESS_POS
-    virtual void StatusText(std::string_view text) = 0;   // MSG_STATUS_TEXT
-    virtual void FatalError(std::string_view text) = 0;   // MSG_FATAL_ERROR
-    virtual void ErrorText(std::string_view text) = 0;    // MSG_ERROR_TEXT
-    virtual void LogLine(std::string_view text) = 0;      // MSG_LOG_LINE
+    virtual void ProgressRange(std::uint64_t nHigh) = 0; // MSG_PROGRESS_RANGE, range 0 .. nHigh
+    virtual void ProgressPos(std::uint64_t nPos) = 0;    // MSG_PROGRESS_POS
+    virtual void StatusText(std::string_view text) = 0;  // MSG_STATUS_TEXT
+    virtual void FatalError(std::string_view text) = 0;  // MSG_FATAL_ERROR
+    virtual void ErrorText(std::string_view text) = 0;   // MSG_ERROR_TEXT
+    virtual void LogLine(std::string_view text) = 0;     // MSG_LOG_LINE
 };
 
 // Discards everything: for callers that do not show progress.

@@ -5,7 +5,9 @@
 
 CCliNotify::CCliNotify(bool bQuiet) : m_bShow(!bQuiet && ::isatty(STDERR_FILENO)) {}
 
-CCliNotify::~CCliNotify() { ClearBar(); }
+CCliNotify::~CCliNotify() {
+    ClearBar();
+}
 
 void CCliNotify::ClearBar() {
     if (!m_bBarShown) return;
@@ -13,7 +15,9 @@ void CCliNotify::ClearBar() {
     m_bBarShown = false;
 }
 
-void CCliNotify::ProgressRange(std::uint64_t nHigh) { m_nHigh = nHigh; }
+void CCliNotify::ProgressRange(std::uint64_t nHigh) {
+    m_nHigh = nHigh;
+}
 
 void CCliNotify::ProgressPos(std::uint64_t nPos) {
     if (!m_bShow || m_nHigh == 0) return;
@@ -26,7 +30,9 @@ void CCliNotify::ProgressPos(std::uint64_t nPos) {
     m_bBarShown = true;
 }
 
-void CCliNotify::StatusText(std::string_view text) { m_strStatus.assign(text); }
+void CCliNotify::StatusText(std::string_view text) {
+    m_strStatus.assign(text);
+}
 
 void CCliNotify::FatalError(std::string_view text) {
     if (m_strFatal.empty()) m_strFatal.assign(text);

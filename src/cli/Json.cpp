@@ -25,7 +25,8 @@ std::string Quote(std::string_view s) {
             const int n = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
             bool bOk = n > 0 && i + static_cast<std::size_t>(n) <= s.size();
             for (int k = 1; bOk && k < n; ++k)
-                bOk = (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0xC0) == 0x80;
+                bOk =
+                    (static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) & 0xC0) == 0x80;
             if (bOk) {
                 out.append(s.substr(i, static_cast<std::size_t>(n)));
                 i += static_cast<std::size_t>(n);

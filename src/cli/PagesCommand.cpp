@@ -50,8 +50,9 @@ int RunPages(const CliOptions& opt) {
             if (!bFirst) s += ',';
             bFirst = false;
             s += "{\"file_id\":" + std::to_string(id) + ",\"path\":" + json::Quote(f.strPath) +
-                 ",\"length\":" + std::to_string(f.nLength) + ",\"pages\":" +
-                 std::to_string(f.nPageCount) + ",\"base_offset\":" + std::to_string(f.nBaseOffset) + "}";
+                 ",\"length\":" + std::to_string(f.nLength) +
+                 ",\"pages\":" + std::to_string(f.nPageCount) +
+                 ",\"base_offset\":" + std::to_string(f.nBaseOffset) + "}";
         }
         std::printf("%s]}\n", s.c_str());
     } else {
@@ -61,12 +62,16 @@ int RunPages(const CliOptions& opt) {
         std::printf("Base offset: %llu\n", static_cast<unsigned long long>(reader.BaseOffset()));
         std::printf("Open:        yes (read-only)\n");
         for (const auto& [id, f] : reader.SecondaryFileTable())
-            std::printf("Secondary:   file id %d, %s, %llu pages, base offset %d\n", id, f.strPath.c_str(),
-                        static_cast<unsigned long long>(f.nPageCount), f.nBaseOffset);
+            std::printf("Secondary:   file id %d, %s, %llu pages, base offset %d\n", id,
+                        f.strPath.c_str(), static_cast<unsigned long long>(f.nPageCount),
+                        f.nBaseOffset);
         for (const std::string& p : opt.ndfPaths) {
             bool bMapped = false;
             for (const SecondaryFile& f : files) bMapped = bMapped || f.strPath == p;
-            if (!bMapped) std::printf("Not mapped:  %s (cannot be read, or no page names a file id above 1)\n", p.c_str());
+            if (!bMapped)
+                std::printf(
+                    "Not mapped:  %s (cannot be read, or no page names a file id above 1)\n",
+                    p.c_str());
         }
         PrintCounts("System page map: object id, pages", reader.SystemPages());
         PrintCounts("Data page map: object id, pages", reader.DataPages());

@@ -14,16 +14,22 @@ namespace le {
 inline std::uint16_t U16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
-inline std::int16_t I16(const std::uint8_t* p) { return static_cast<std::int16_t>(U16(p)); }
+inline std::int16_t I16(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(U16(p));
+}
 inline std::uint32_t U32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-inline std::int32_t I32(const std::uint8_t* p) { return static_cast<std::int32_t>(U32(p)); }
+inline std::int32_t I32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(U32(p));
+}
 inline std::uint64_t U64(const std::uint8_t* p) {
     return static_cast<std::uint64_t>(U32(p)) | (static_cast<std::uint64_t>(U32(p + 4)) << 32);
 }
-inline std::int64_t I64(const std::uint8_t* p) { return static_cast<std::int64_t>(U64(p)); }
+inline std::int64_t I64(const std::uint8_t* p) {
+    return static_cast<std::int64_t>(U64(p));
+}
 
 // Bounded reads: 0 when [off, off + width) is not inside the view.
 inline std::uint8_t U8At(std::span<const std::uint8_t> s, std::size_t off) {

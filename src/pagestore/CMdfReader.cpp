@@ -1,33 +1,12 @@
 #include "pagestore/CMdfReader.h"
 
 #include <algorithm>
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cctype>
 
 #include "pagestore/Bytes.h"
 #include "pagestore/FileScan.h"
 
 namespace {
-
-int OpenReadOnly(const std::string& strPath) {
-    if (strPath.empty()) return -1;
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-std::uint64_t FileLength(int fd) {
-    struct stat st{};
-    return ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
 
 // Folder part of a local path, with its trailing separator ("" for a bare file name).
 std::string FolderOf(std::string strPath) {
@@ -69,8 +48,27 @@ private:
 
 bool CMdfReader::IsPrimarySystemObject(std::int32_t id) {
     switch (id) {
-    case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 13: case 14: case 20:
-    case 21: case 34: case 41: case 50: case 53: case 54: case 55: case 60: case 74: case 99:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 13:
+    case 14:
+    case 20:
+    case 21:
+    case 34:
+    case 41:
+    case 50:
+    case 53:
+    case 54:
+    case 55:
+    case 60:
+    case 74:
+    case 99:
     case 2187:
         return true;
     default:
@@ -80,8 +78,19 @@ bool CMdfReader::IsPrimarySystemObject(std::int32_t id) {
 
 bool CMdfReader::IsSecondarySystemObject(std::int32_t id) {
     switch (id) {
-    case 3: case 4: case 5: case 7: case 8: case 13: case 34: case 41: case 50: case 54: case 55:
-    case 60: case 74:
+    case 3:
+    case 4:
+    case 5:
+    case 7:
+    case 8:
+    case 13:
+    case 34:
+    case 41:
+    case 50:
+    case 54:
+    case 55:
+    case 60:
+    case 74:
         return true;
     default:
         return false;
@@ -94,49 +103,47 @@ const std::vector<PageIndexEntry>& CMdfReader::PagesOf(const PageMap& map, std::
     return it == map.end() ? kNone : it->second;
 }
 
-CMdfReader::CMdfReader(std::string strPath, CDravoltBrevantProjApp& app, IEngineNotify& notify)
-    : m_strPath(std::move(strPath)), m_app(app), m_notify(notify) {
-    m_fd = OpenReadOnly(m_strPath);
-    if (m_fd < 0) {
+CMdfReader::CMdfReader(std::string strPath, CDravoltBrevantProjApp& app, IEngineNotify& notify,
+                       const IFileSource& source)
+    : m_strPath(std::move(strPath)), m_app(app), m_notify(notify), m_source(source) {
+    m_pFile = m_source.Open(m_strPath);
+    if (!m_pFile) {
         m_notify.FatalError(kTextCannotOpen);
         return;
     }
-    m_nLength = FileLength(m_fd);
+    m_nLength = m_pFile->Length();
     if (m_nLength < kPageSize) {
         m_notify.FatalError(kTextNotValid);
         return;
     }
     m_nPageCount = (m_nLength - m_nLength % kPageSize) / kPageSize;
     m_nExtentCount = m_nPageCount / kPagesPerExtent;
-    m_nBaseOffset = filescan::ProbeBaseOffset(m_fd, m_nLength, m_nPageCount,
-                                              m_nLength % kPageSize, m_app, m_notify);
+    m_nBaseOffset =
+        filescan::ProbeBaseOffset(*m_pFile, m_nPageCount, m_nLength % kPageSize, m_app, m_notify);
     m_bOpen = MapPrimaryPages();
     if (!m_bOpen) m_notify.FatalError(kTextNotValid);
     m_app.m_bStopRequested = false;
 }
 
-CMdfReader::~CMdfReader() {
-    for (auto& [id, fd] : m_secondaryFds) ::close(fd);
-    if (m_fd >= 0) ::close(m_fd);
-}
+CMdfReader::~CMdfReader() = default;
 
 bool CMdfReader::Geometry(std::int16_t nFileId, FileGeometry& out) const {
     if (!m_bOpen) return false;
     if (nFileId == kPrimaryFileId) {
-        out = {m_fd, m_nLength, m_nPageCount, m_nBaseOffset};
+        out = {m_pFile.get(), m_nLength, m_nPageCount, m_nBaseOffset};
         return true;
     }
     if (nFileId <= 0) return false;
     auto it = m_secondary.find(nFileId);
     if (it == m_secondary.end() || it->second.strPath.empty()) return false;
-    auto fdIt = m_secondaryFds.find(nFileId);
-    if (fdIt == m_secondaryFds.end()) {
-        const int fd = OpenReadOnly(it->second.strPath);
-        if (fd < 0) return false;
-        fdIt = m_secondaryFds.emplace(nFileId, fd).first;
+    auto fileIt = m_secondaryFiles.find(nFileId);
+    if (fileIt == m_secondaryFiles.end()) {
+        auto pFile = m_source.Open(it->second.strPath);
+        if (!pFile) return false;
+        fileIt = m_secondaryFiles.emplace(nFileId, std::move(pFile)).first;
     }
     const SecondaryFile& f = it->second;
-    out = {fdIt->second, f.nLength, f.nPageCount,
+    out = {fileIt->second.get(), f.nLength, f.nPageCount,
            static_cast<std::uint64_t>(std::max<std::int32_t>(f.nBaseOffset, 0))};
     return true;
 }
@@ -145,14 +152,17 @@ PageBytes CMdfReader::ReadPage(PagePointer ptr, std::int32_t nMinPageId) const {
     FileGeometry g;
     if (ptr.nPageId < nMinPageId || !Geometry(ptr.nFileId, g)) return nullptr;
     if (static_cast<std::uint64_t>(ptr.nPageId) > g.nPageCount) return nullptr;
-    const std::uint64_t nOffset = static_cast<std::uint64_t>(ptr.nPageId) * kPageSize + g.nBaseOffset;
+    const std::uint64_t nOffset =
+        static_cast<std::uint64_t>(ptr.nPageId) * kPageSize + g.nBaseOffset;
     if (nOffset > g.nLength) return nullptr;
     PageBytes p = MakePageBuffer();
-    filescan::ReadAt(g.fd, nOffset, p.get(), kPageSize);
+    g.pFile->ReadAt(nOffset, p.get(), kPageSize);
     return p;
 }
 
-PageBytes CMdfReader::ReadRawPage(PagePointer ptr) const { return ReadPage(ptr, 1); }
+PageBytes CMdfReader::ReadRawPage(PagePointer ptr) const {
+    return ReadPage(ptr, 1);
+}
 
 std::optional<CPage_Header> CMdfReader::ReadPageHeader(PagePointer ptr) const {
     PageBytes p = ReadPage(ptr, 1);
@@ -198,7 +208,7 @@ bool CMdfReader::MapPrimaryPages() {
 
     bool bFoundSystem = false;
     const std::uint64_t nStep = filescan::ProgressStep(m_nPageCount);
-    filescan::SequentialPages pages(m_fd, m_nBaseOffset, m_nLength);
+    filescan::SequentialPages pages(*m_pFile, m_nBaseOffset);
     PageMapAppender system(m_systemPages), data(m_dataPages), iam(m_iamPages);
     for (std::uint64_t n = 0; n < m_nPageCount && !m_app.StopRequested(); ++n) {
         const std::uint8_t* page = pages.Next();
@@ -211,8 +221,10 @@ bool CMdfReader::MapPrimaryPages() {
             bFoundSystem = true;
         }
         if (nObjectId > 0) {
-            if (nType == PAGE_TYPE_DATA) data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
-            else if (nType == PAGE_TYPE_IAM) iam.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_IAM});
+            if (nType == PAGE_TYPE_DATA)
+                data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
+            else if (nType == PAGE_TYPE_IAM)
+                iam.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_IAM});
         }
         if ((n + 1) % nStep == 0) m_notify.ProgressPos(n + 1);
     }
@@ -221,13 +233,13 @@ bool CMdfReader::MapPrimaryPages() {
     return bFoundSystem;
 }
 
-std::int32_t CMdfReader::MapSecondaryFile(int fd, const SecondaryFile& file,
+std::int32_t CMdfReader::MapSecondaryFile(const IDataFile& source, const SecondaryFile& file,
                                           std::int32_t nForcedFileId) {
     m_notify.ProgressRange(file.nPageCount);
     m_notify.ProgressPos(0);
     std::int32_t nFoundId = 0;
     const std::uint64_t nStep = filescan::ProgressStep(file.nPageCount);
-    filescan::SequentialPages pages(fd, static_cast<std::uint64_t>(file.nBaseOffset), file.nLength);
+    filescan::SequentialPages pages(source, static_cast<std::uint64_t>(file.nBaseOffset));
     PageMapAppender system(m_systemPages), data(m_dataPages);
     for (std::uint64_t i = 0; i < file.nPageCount && !m_app.StopRequested(); ++i) {
         const std::uint8_t* page = pages.Next();
@@ -238,7 +250,8 @@ std::int32_t CMdfReader::MapSecondaryFile(int fd, const SecondaryFile& file,
             nForcedFileId > 0 ? static_cast<std::int16_t>(nForcedFileId) : nHeaderFileId;
         const auto nPage = static_cast<std::int32_t>(i);
         if (IsSecondarySystemObject(nObjectId)) system.Add(nObjectId, {nFileId, nPage, nType});
-        if (nObjectId > 0 && nType == PAGE_TYPE_DATA) data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
+        if (nObjectId > 0 && nType == PAGE_TYPE_DATA)
+            data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
         if (nFoundId == 0 && nHeaderFileId > 1) nFoundId = nHeaderFileId;
         if ((i + 1) % nStep == 0) m_notify.ProgressPos(i + 1);
     }
@@ -246,28 +259,21 @@ std::int32_t CMdfReader::MapSecondaryFile(int fd, const SecondaryFile& file,
     return nFoundId;
 }
 
-namespace {
-
-// Length, page count and base offset of a secondary file; the base offset is probed like the
-// primary file's, so odd bytes after the last page do not shift every page of the file.
-void MeasureSecondary(int fd, SecondaryFile& f, const CDravoltBrevantProjApp& app,
-                      IEngineNotify& notify) {
-    f.nLength = FileLength(fd);
+// The base offset is probed like the primary file's, so odd bytes after the last page do not
+// shift every page of the file.
+void CMdfReader::MeasureSecondary(const IDataFile& data, SecondaryFile& f) {
+    f.nLength = data.Length();
     std::uint64_t nBase = f.nLength % kPageSize;
     f.nPageCount = (f.nLength - nBase) / kPageSize;
-    if (f.nPageCount > 0) nBase = filescan::ProbeBaseOffset(fd, f.nLength, f.nPageCount, nBase, app, notify);
+    if (f.nPageCount > 0)
+        nBase = filescan::ProbeBaseOffset(data, f.nPageCount, nBase, m_app, m_notify);
     f.nBaseOffset = static_cast<std::int32_t>(nBase);
 }
-
-} // namespace
 
 void CMdfReader::StoreSecondary(const SecondaryFile& f) {
     const auto nId = static_cast<std::int16_t>(f.nFileId);
     m_secondary[nId] = f;
-    if (auto it = m_secondaryFds.find(nId); it != m_secondaryFds.end()) {
-        ::close(it->second);
-        m_secondaryFds.erase(it);
-    }
+    m_secondaryFiles.erase(nId);
 }
 
 void CMdfReader::ResolveSecondaryFiles(std::vector<SecondaryFile>& files,
@@ -283,9 +289,11 @@ void CMdfReader::ResolveSecondaryFiles(std::vector<SecondaryFile>& files,
         // Recorded paths are the server's (often Windows) paths: only the file name is kept,
         // and the file is looked for beside the primary file.
         const std::size_t nSep = f.strPath.find_last_of("\\/");
-        const std::string strName = nSep == std::string::npos ? f.strPath : f.strPath.substr(nSep + 1);
+        const std::string strName =
+            nSep == std::string::npos ? f.strPath : f.strPath.substr(nSep + 1);
         const std::size_t nDot = strName.rfind('.');
-        const std::string strStem = nDot == std::string::npos ? std::string() : strName.substr(0, nDot);
+        const std::string strStem =
+            nDot == std::string::npos ? std::string() : strName.substr(0, nDot);
         f.strPath = strFolder + (strStem.empty() ? strName : strStem + ".ndf");
     }
     MapSecondaryPages(files);
@@ -294,12 +302,11 @@ void CMdfReader::ResolveSecondaryFiles(std::vector<SecondaryFile>& files,
 void CMdfReader::MapSecondaryPages(std::vector<SecondaryFile>& files) {
     for (SecondaryFile& f : files) {
         if (f.nFileId <= 1 || f.nFileId > INT16_MAX) continue;
-        const int fd = OpenReadOnly(f.strPath);
-        if (fd < 0) continue;
-        MeasureSecondary(fd, f, m_app, m_notify);
+        auto pFile = m_source.Open(f.strPath);
+        if (!pFile) continue;
+        MeasureSecondary(*pFile, f);
         StoreSecondary(f);
-        MapSecondaryFile(fd, f, f.nFileId);
-        ::close(fd);
+        MapSecondaryFile(*pFile, f, f.nFileId);
     }
 }
 
@@ -307,13 +314,8 @@ void CMdfReader::FindSecondaryFiles(std::vector<SecondaryFile>& files,
                                     const std::string& strPrimaryPath) {
     files.clear();
     const std::string strFolder = FolderOf(strPrimaryPath);
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(strFolder.empty() ? "." : strFolder.c_str())) {
-        while (const dirent* e = ::readdir(dir)) {
-            if (EndsWithNdf(e->d_name)) names.emplace_back(e->d_name);
-        }
-        ::closedir(dir);
-    }
+    std::vector<std::string> names = m_source.List(strFolder);
+    std::erase_if(names, [](const std::string& n) { return !EndsWithNdf(n); });
     // Directory order is arbitrary; a fixed order makes the replace-on-same-id rule repeatable.
     std::sort(names.begin(), names.end());
     for (std::string& strName : names) strName = strFolder + strName;
@@ -326,11 +328,10 @@ void CMdfReader::MapFoundSecondaryFiles(const std::vector<std::string>& paths,
         if (m_app.StopRequested()) break;
         SecondaryFile f;
         f.strPath = strPath;
-        const int fd = OpenReadOnly(f.strPath); // directories are refused here
-        if (fd < 0) continue;
-        MeasureSecondary(fd, f, m_app, m_notify);
-        f.nFileId = MapSecondaryFile(fd, f, 0);
-        ::close(fd);
+        auto pFile = m_source.Open(f.strPath); // directories are refused here
+        if (!pFile) continue;
+        MeasureSecondary(*pFile, f);
+        f.nFileId = MapSecondaryFile(*pFile, f, 0);
         if (f.nFileId <= 1) continue;
         files.push_back(f);
         StoreSecondary(f);

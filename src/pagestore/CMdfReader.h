@@ -12,6 +12,7 @@
 #include "appstate/CDravoltBrevantProjApp.h"
 #include "appstate/EngineMessages.h"
 #include "pagestore/CPage_Header.h"
+#include "pagestore/DataFile.h"
 #include "pagestore/PageTypes.h"
 #include "pagestore/RecordPage.h"
 
@@ -21,8 +22,11 @@ inline constexpr const char* kTextNotValid =
 
 class CMdfReader {
 public:
-    // Opens, validates and maps the primary file. Test IsOpen() before any other use.
-    CMdfReader(std::string strPath, CDravoltBrevantProjApp& app, IEngineNotify& notify);
+    // Opens, validates and maps the primary file. Test IsOpen() before any other use. Files are
+    // opened through `source` (the machine's files unless a test serves them from memory); the
+    // source must outlive the reader.
+    CMdfReader(std::string strPath, CDravoltBrevantProjApp& app, IEngineNotify& notify,
+               const IFileSource& source = CPosixFileSource::Instance());
     ~CMdfReader();
     CMdfReader(const CMdfReader&) = delete;
     CMdfReader& operator=(const CMdfReader&) = delete;
@@ -65,19 +69,21 @@ public:
     bool MapPrimaryPages();
     // Settles the paths of the listed secondary files (beside the primary file) and maps them;
     // with no list, searches the primary file's folder for secondary files instead.
-    void ResolveSecondaryFiles(std::vector<SecondaryFile>& files, const std::string& strPrimaryPath);
+    void ResolveSecondaryFiles(std::vector<SecondaryFile>& files,
+                               const std::string& strPrimaryPath);
     void MapSecondaryPages(std::vector<SecondaryFile>& files);
     void FindSecondaryFiles(std::vector<SecondaryFile>& files, const std::string& strPrimaryPath);
     // Maps secondary files given by path (found in a folder, or named by the user); each takes
     // the first file id above 1 that its page headers carry, and a file with none is dropped.
-    void MapFoundSecondaryFiles(const std::vector<std::string>& paths, std::vector<SecondaryFile>& files);
+    void MapFoundSecondaryFiles(const std::vector<std::string>& paths,
+                                std::vector<SecondaryFile>& files);
 
     static bool IsPrimarySystemObject(std::int32_t nObjectId);
     static bool IsSecondarySystemObject(std::int32_t nObjectId);
 
 private:
     struct FileGeometry {
-        int fd = -1;
+        const IDataFile* pFile = nullptr;
         std::uint64_t nLength = 0;
         std::uint64_t nPageCount = 0;
         std::uint64_t nBaseOffset = 0;
@@ -88,12 +94,16 @@ private:
     // else the file id of each page's header. Returns the first header file id above 1.
     // Puts a file into the secondary file table, replacing one with the same id.
     void StoreSecondary(const SecondaryFile& f);
-    std::int32_t MapSecondaryFile(int fd, const SecondaryFile& file, std::int32_t nForcedFileId);
+    std::int32_t MapSecondaryFile(const IDataFile& data, const SecondaryFile& file,
+                                  std::int32_t nForcedFileId);
+    // Length, page count and base offset of a secondary file.
+    void MeasureSecondary(const IDataFile& data, SecondaryFile& f);
 
     std::string m_strPath;
     CDravoltBrevantProjApp& m_app;
     IEngineNotify& m_notify;
-    int m_fd = -1;
+    const IFileSource& m_source;
+    std::unique_ptr<IDataFile> m_pFile;
     std::uint64_t m_nLength = 0;
     std::uint64_t m_nPageCount = 0;
     std::uint64_t m_nExtentCount = 0;
@@ -105,6 +115,6 @@ private:
     PageMap m_iamPages;
     std::map<std::int16_t, SecondaryFile> m_secondary;
     // Secondary files stay open once read; keyed by file id, invalidated when the table changes.
-    mutable std::map<std::int16_t, int> m_secondaryFds;
+    mutable std::map<std::int16_t, std::unique_ptr<IDataFile>> m_secondaryFiles;
     bool m_bOpen = false;
 };

@@ -1,9 +1,6 @@
 #include "pagestore/FileScan.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "pagestore/Bytes.h"
 #include "pagestore/PageTypes.h"
@@ -14,23 +11,10 @@ namespace {
 constexpr std::size_t kBlockPages = 128; // 1 MiB per read
 }
 
-std::size_t ReadAt(int fd, std::uint64_t nOffset, std::uint8_t* pBuf, std::size_t nSize) {
-    std::size_t nDone = 0;
-    while (nDone < nSize) {
-        const ssize_t n = ::pread(fd, pBuf + nDone, nSize - nDone, static_cast<off_t>(nOffset + nDone));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break; // end of file or an unreadable sector: the rest stays zero
-        nDone += static_cast<std::size_t>(n);
-    }
-    std::memset(pBuf + nDone, 0, nSize - nDone);
-    return nDone;
-}
-
-SequentialPages::SequentialPages(int fd, std::uint64_t nStart, std::uint64_t nLength)
-    : m_fd(fd), m_nNextRead(nStart), m_nLength(nLength), m_block(kBlockPages * kPageSize) {
-#ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(fd, static_cast<off_t>(nStart), 0, POSIX_FADV_SEQUENTIAL);
-#endif
+SequentialPages::SequentialPages(const IDataFile& file, std::uint64_t nStart)
+    : m_file(file), m_nNextRead(nStart), m_nLength(file.Length()),
+      m_block(kBlockPages * kPageSize) {
+    file.WillReadSequentially(nStart);
 }
 
 const std::uint8_t* SequentialPages::Next() {
@@ -47,14 +31,14 @@ const std::uint8_t* SequentialPages::Next() {
             m_nInBlock = static_cast<std::size_t>((nLeft + kPageSize - 1) / kPageSize);
             nWant = static_cast<std::size_t>(nLeft);
         }
-        const std::size_t nRead = ReadAt(m_fd, m_nNextRead, m_block.data(), nWant);
+        const std::size_t nRead = m_file.ReadAt(m_nNextRead, m_block.data(), nWant);
         std::memset(m_block.data() + nRead, 0, m_nInBlock * kPageSize - nRead);
         m_nNextRead += m_nInBlock * kPageSize;
     }
     return m_block.data() + (m_nPos++) * kPageSize;
 }
 
-std::uint64_t ProbeBaseOffset(int fd, std::uint64_t nLength, std::uint64_t nPageCount,
+std::uint64_t ProbeBaseOffset(const IDataFile& file, std::uint64_t nPageCount,
                               std::uint64_t nBaseOffset, const CDravoltBrevantProjApp& app,
                               IEngineNotify& notify) {
     notify.StatusText("Checking for file corruption ...........");
@@ -68,10 +52,10 @@ std::uint64_t ProbeBaseOffset(int fd, std::uint64_t nLength, std::uint64_t nPage
         auto carriesPosition = [](const std::uint8_t* page, std::uint64_t p) {
             return static_cast<std::int64_t>(le::I32(page + 32)) == static_cast<std::int64_t>(p);
         };
-        SequentialPages leading(fd, nBaseOffset + p0 * kPageSize, nLength);
+        SequentialPages leading(file, nBaseOffset + p0 * kPageSize);
         // The start-aligned reading only from page 8 on: below it a small file cannot tell.
         const std::uint64_t nFirstTrailing = nPageCount > 8 ? 8 : nPageCount + 1;
-        SequentialPages trailing(fd, nFirstTrailing * kPageSize, nLength);
+        SequentialPages trailing(file, nFirstTrailing * kPageSize);
         for (std::uint64_t p = p0; p <= nPageCount && !app.StopRequested(); ++p) {
             if (carriesPosition(leading.Next(), p)) break;
             if (p >= nFirstTrailing && carriesPosition(trailing.Next(), p)) {

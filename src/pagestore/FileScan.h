@@ -7,22 +7,19 @@
 
 #include "appstate/CDravoltBrevantProjApp.h"
 #include "appstate/EngineMessages.h"
+#include "pagestore/DataFile.h"
 
 namespace filescan {
 
-// Reads [offset, offset + size) with pread, retrying on interruption; bytes not read (end of
-// file or a read error) are zero. Returns the number of bytes read.
-std::size_t ReadAt(int fd, std::uint64_t nOffset, std::uint8_t* pBuf, std::size_t nSize);
-
 class SequentialPages {
 public:
-    // Pages start at nStart; nLength is the file length.
-    SequentialPages(int fd, std::uint64_t nStart, std::uint64_t nLength);
+    // Pages start at nStart.
+    SequentialPages(const IDataFile& file, std::uint64_t nStart);
     // The next page's 8192 bytes.
     const std::uint8_t* Next();
 
 private:
-    int m_fd;
+    const IDataFile& m_file;
     std::uint64_t m_nNextRead;
     std::uint64_t m_nLength;
     std::vector<std::uint8_t> m_block;
@@ -42,7 +39,7 @@ inline std::uint64_t ProgressStep(std::uint64_t nPageCount) {
 // their own position as page id, so the odd bytes lie after the last page; nBaseOffset when no
 // probed page says either. Both alignments are probed side by side from page 8 (or a quarter
 // of a small file) on, and the probe ends at the first page that decides.
-std::uint64_t ProbeBaseOffset(int fd, std::uint64_t nLength, std::uint64_t nPageCount,
+std::uint64_t ProbeBaseOffset(const IDataFile& file, std::uint64_t nPageCount,
                               std::uint64_t nBaseOffset, const CDravoltBrevantProjApp& app,
                               IEngineNotify& notify);
 

@@ -17,11 +17,17 @@ inline constexpr std::int32_t kMaxRowSize = 8060;
 // A page's bytes as read: 8192 bytes and one spare zero byte.
 using PageBytes = std::unique_ptr<std::uint8_t[]>;
 inline constexpr std::size_t kPageBufferSize = kPageSize + 1;
-inline PageBytes MakePageBuffer() { return PageBytes(new std::uint8_t[kPageBufferSize]()); }
+inline PageBytes MakePageBuffer() {
+    return PageBytes(new std::uint8_t[kPageBufferSize]());
+}
 
 // Page types read from byte 1 of a page header.
-enum : std::uint32_t { PAGE_TYPE_DATA = 1, PAGE_TYPE_INDEX = 2, PAGE_TYPE_TEXT_MIX = 3,
-                       PAGE_TYPE_IAM = 10 };
+enum : std::uint32_t {
+    PAGE_TYPE_DATA = 1,
+    PAGE_TYPE_INDEX = 2,
+    PAGE_TYPE_TEXT_MIX = 3,
+    PAGE_TYPE_IAM = 10
+};
 
 // A page address. On disk: the page id's 4 bytes followed by the file id's 2 bytes.
 struct PagePointer {

@@ -10,12 +10,14 @@
 namespace {
 
 bool PageIsReadable(const PageRef& page) {
-    return page.pHeader && page.pApp && page.pHeader->m_nPageId >= 0 && page.pHeader->m_nPageType <= 17;
+    return page.pHeader && page.pApp && page.pHeader->m_nPageId >= 0 &&
+           page.pHeader->m_nPageType <= 17;
 }
 
 } // namespace
 
-SparseVector DecodeSparseVector(std::span<const std::uint8_t> value, const CDravoltBrevantProjApp& app) {
+SparseVector DecodeSparseVector(std::span<const std::uint8_t> value,
+                                const CDravoltBrevantProjApp& app) {
     SparseVector v;
     const auto L = static_cast<std::int64_t>(value.size());
     const std::int64_t n = le::U16At(value, 2);
@@ -91,7 +93,8 @@ CPrimaryRecord::CPrimaryRecord(const std::uint8_t* pRow, const PageRef& page, in
             unresolved();
             return;
         }
-        const PrimaryRecordPage targetPage(std::move(bytes), *page.pApp, page.pReader, nSlot, false);
+        const PrimaryRecordPage targetPage(std::move(bytes), *page.pApp, page.pReader, nSlot,
+                                           false);
         const CPrimaryRecord* pTarget = targetPage.Record(0);
         if (!pTarget || !pTarget->HasRecordBytes() || pTarget->m_nRecordLength == 0) {
             unresolved();

@@ -24,22 +24,28 @@ struct PageRef {
 };
 
 // Record types, bits 1..3 of status byte A.
-enum : int { RECORD_PRIMARY = 0, RECORD_FORWARDED = 1, RECORD_FORWARDING_STUB = 2,
-             RECORD_INDEX = 3, RECORD_DELETED_DATA = 6 };
+enum : int {
+    RECORD_PRIMARY = 0,
+    RECORD_FORWARDED = 1,
+    RECORD_FORWARDING_STUB = 2,
+    RECORD_INDEX = 3,
+    RECORD_DELETED_DATA = 6
+};
 
 // Fixed length of a forwarding stub whose row could not be reached.
 inline constexpr std::int16_t kUnresolvedStub = -5;
 
 struct VarValue {
-    std::int32_t nColumnId = -1; // -1, or the column id of a sparse column entry
+    std::int32_t nColumnId = -1;     // -1, or the column id of a sparse column entry
     std::vector<std::uint8_t> bytes; // the value and two zero bytes; empty when there is none
     std::int32_t nLength = 0;
     std::string strText;
     bool bComplex = false;
     bool HasBytes() const { return !bytes.empty(); }
     std::span<const std::uint8_t> Value() const {
-        return bytes.empty() ? std::span<const std::uint8_t>()
-                             : std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(nLength));
+        return bytes.empty()
+                   ? std::span<const std::uint8_t>()
+                   : std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(nLength));
     }
 };
 
@@ -108,4 +114,5 @@ private:
 };
 
 // Decodes a sparse column vector from a complex column's value.
-SparseVector DecodeSparseVector(std::span<const std::uint8_t> value, const CDravoltBrevantProjApp& app);
+SparseVector DecodeSparseVector(std::span<const std::uint8_t> value,
+                                const CDravoltBrevantProjApp& app);

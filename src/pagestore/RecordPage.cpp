@@ -7,7 +7,9 @@
 
 namespace {
 
-PageBytes WholePage(PageBytes p) { return p ? std::move(p) : MakePageBuffer(); }
+PageBytes WholePage(PageBytes p) {
+    return p ? std::move(p) : MakePageBuffer();
+}
 
 } // namespace
 
@@ -20,7 +22,8 @@ RecordPage::RecordPage(PageBytes pBytes, const CDravoltBrevantProjApp& app, CMdf
     if (n <= 0 || n >= 4000) return;
     m_slotOffsets.resize(static_cast<std::size_t>(n));
     for (int j = 0; j < n; ++j)
-        m_slotOffsets[static_cast<std::size_t>(j)] = le::U16(m_pBytes.get() + kPageSize - 2 - 2 * j);
+        m_slotOffsets[static_cast<std::size_t>(j)] =
+            le::U16(m_pBytes.get() + kPageSize - 2 - 2 * j);
     m_bHasSlots = true;
 }
 
@@ -43,13 +46,16 @@ PrimaryRecordPage::PrimaryRecordPage(PageBytes pBytes, const CDravoltBrevantProj
     : RecordPage(std::move(pBytes), app, pReader) {
     if (PassesPageChecks()) {
         if (m_app.m_bShowDeleted && m_app.m_bShowAdvancedDeleted) SearchUnreferencedRows();
-        const bool bUpperIndexLevel = m_header.m_nPageType == PAGE_TYPE_INDEX && m_header.m_nLevel != 0;
+        const bool bUpperIndexLevel =
+            m_header.m_nPageType == PAGE_TYPE_INDEX && m_header.m_nLevel != 0;
         const bool bAllGhosts =
             m_header.m_nGhostRecordCount >= m_header.m_nSlotCount && !m_app.m_bShowDeleted;
         m_records.reserve(m_slotOffsets.size());
         for (std::uint16_t nOffset : m_slotOffsets) {
-            if (bUpperIndexLevel || bAllGhosts) m_records.emplace_back();
-            else m_records.push_back(DecodeAt(nOffset, true));
+            if (bUpperIndexLevel || bAllGhosts)
+                m_records.emplace_back();
+            else
+                m_records.push_back(DecodeAt(nOffset, true));
         }
     }
     m_slotOffsets.clear();
@@ -82,9 +88,11 @@ void PrimaryRecordPage::SearchUnreferencedRows() {
     bool bDecode = true;
     while (p < kEnd && !m_app.StopRequested()) {
         if (bDecode) {
-            const int nLen = CPrimaryRecord::ProbeLength(page + p, m_ref, static_cast<int>(kPageSize) - p);
+            const int nLen =
+                CPrimaryRecord::ProbeLength(page + p, m_ref, static_cast<int>(kPageSize) - p);
             if (nLen > 0) {
-                if (!own.test(static_cast<std::size_t>(p))) m_foundOffsets.push_back(static_cast<std::uint16_t>(p));
+                if (!own.test(static_cast<std::size_t>(p)))
+                    m_foundOffsets.push_back(static_cast<std::uint16_t>(p));
                 p += nLen;
                 bDecode = !(p < static_cast<int>(kPageSize) && !isMarker(p));
                 continue;

@@ -54,7 +54,8 @@ public:
 
     // The record of slot i, or null (a bad slot, a filtered page, or i out of range).
     const CPrimaryRecord* Record(std::size_t i) const {
-        return i < m_records.size() ? static_cast<const CPrimaryRecord*>(m_records[i].get()) : nullptr;
+        return i < m_records.size() ? static_cast<const CPrimaryRecord*>(m_records[i].get())
+                                    : nullptr;
     }
     std::size_t RecordCount() const { return m_records.size(); }
     // Offsets of the rows found by the search (the page's own slots first); empty otherwise.

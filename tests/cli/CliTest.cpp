@@ -23,16 +23,20 @@ Result RunQuarvel(const std::string& args) {
     Result r;
     FILE* p = ::popen(cmd.c_str(), "r");
     std::array<char, 4096> buf;
-    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;) r.out.append(buf.data(), n);
+    for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
+        r.out.append(buf.data(), n);
     const int status = ::pclose(p);
     r.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     FILE* e = std::fopen(errPath.c_str(), "r");
-    for (std::size_t n; e && (n = std::fread(buf.data(), 1, buf.size(), e)) > 0;) r.err.append(buf.data(), n);
+    for (std::size_t n; e && (n = std::fread(buf.data(), 1, buf.size(), e)) > 0;)
+        r.err.append(buf.data(), n);
     if (e) std::fclose(e);
     return r;
 }
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+std::string Quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 
 } // namespace
 
@@ -61,9 +65,12 @@ TEST(Cli, PagesWithSecondaryFiles) {
     s.SetPage(10, PageBuilder(PT_DATA, 500, {10, 3}));
     const std::string ndf = dir.Write("db_2.ndf", s);
     const std::string bad = dir.Write("bad.ndf", SkeletonFile(12, 1));
-    const Result r = RunQuarvel("pages " + Quoted(db) + " --ndf " + Quoted(ndf) + " --ndf " + Quoted(bad));
+    const Result r =
+        RunQuarvel("pages " + Quoted(db) + " --ndf " + Quoted(ndf) + " --ndf " + Quoted(bad));
     EXPECT_EQ(r.nExit, 0) << r.err;
-    EXPECT_NE(r.out.find("Secondary:   file id 3, " + ndf + ", 12 pages, base offset 0"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Secondary:   file id 3, " + ndf + ", 12 pages, base offset 0"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("Not mapped:  " + bad), std::string::npos) << r.out;
 }
 
@@ -78,7 +85,8 @@ TEST(Cli, ExitStatusAndMessages) {
     const Case cases[] = {
         {"pages " + Quoted(dir.File("missing.mdf")), 1, "File cannot be open..........."},
         {"pages " + Quoted(dir.Path().string()), 1, "File cannot be open..........."},
-        {"pages " + Quoted(shortFile), 1, "Wheteher File is not valid mdf file or file is highly corrupted..........."},
+        {"pages " + Quoted(shortFile), 1,
+         "Wheteher File is not valid mdf file or file is highly corrupted..........."},
         {"", 2, "no command"},
         {"pages", 2, "one data file"},
         {"pages a b", 2, "one data file"},

@@ -28,7 +28,8 @@ Bytes RebuildRow(const CPrimaryRecord& r) {
     rb.Type(r.m_nRecordType).StatusB(r.m_recordBytes[1]).Columns(r.m_nColumnCount);
     rb.NullBitmap(r.m_bHasNullBitmap).NullBitmapBytes(r.m_nullBitmap);
     if (r.HasFixedData()) rb.Fixed(r.m_fixedData);
-    for (const VarValue& v : r.m_varValues) rb.Var(Bytes(v.Value().begin(), v.Value().end()), v.bComplex);
+    for (const VarValue& v : r.m_varValues)
+        rb.Var(Bytes(v.Value().begin(), v.Value().end()), v.bComplex);
     return rb.Build();
 }
 
@@ -48,7 +49,8 @@ TEST(Corpus, EveryRealFileOpensAligned) {
         EXPECT_FALSE(r.SystemPages().empty()) << path;
         // The catalog's base tables are where a reader starts.
         for (std::int32_t id : {7, 34, 41})
-            EXPECT_FALSE(CMdfReader::PagesOf(r.SystemPages(), id).empty()) << path << " object " << id;
+            EXPECT_FALSE(CMdfReader::PagesOf(r.SystemPages(), id).empty())
+                << path << " object " << id;
         EXPECT_TRUE(notify.Texts(MSG_FATAL_ERROR).empty()) << path;
     }
 }
@@ -79,8 +81,10 @@ TEST(Corpus, WriterAgreesWithRealPages) {
                     const CPrimaryRecord* r = page->Record(i);
                     ASSERT_NE(r, nullptr) << name << " page " << e.nPageNumber << " slot " << i;
                     ASSERT_FALSE(r->m_bInvalid);
-                    ASSERT_TRUE(r->HasRecordBytes()) << name << " page " << e.nPageNumber << " slot " << i;
-                    EXPECT_EQ(RebuildRow(*r), r->m_recordBytes) << name << " page " << e.nPageNumber << " slot " << i;
+                    ASSERT_TRUE(r->HasRecordBytes())
+                        << name << " page " << e.nPageNumber << " slot " << i;
+                    EXPECT_EQ(RebuildRow(*r), r->m_recordBytes)
+                        << name << " page " << e.nPageNumber << " slot " << i;
                     bySlotOffset.emplace_back(le::U16(p + 8190 - 2 * i), i);
                     ++nRowsCompared;
                 }
@@ -120,11 +124,14 @@ TEST(Corpus, WriterAgreesWithRealPages) {
                 for (auto [nOffset, i] : bySlotOffset) pb.SetSlot(static_cast<int>(i), nOffset);
                 pb.FreeByteCount(h.m_nFreeByteCount);
                 const Page built = pb.Build();
-                EXPECT_TRUE(std::equal(built.begin(), built.begin() + 96, p)) << name << " header of page " << e.nPageNumber;
-                EXPECT_TRUE(std::equal(built.begin() + 96, built.begin() + static_cast<std::ptrdiff_t>(nEnd), p + 96))
+                EXPECT_TRUE(std::equal(built.begin(), built.begin() + 96, p))
+                    << name << " header of page " << e.nPageNumber;
+                EXPECT_TRUE(std::equal(built.begin() + 96,
+                                       built.begin() + static_cast<std::ptrdiff_t>(nEnd), p + 96))
                     << name << " rows of page " << e.nPageNumber;
                 const std::size_t nSlots = 2 * page->RecordCount();
-                EXPECT_TRUE(std::equal(built.end() - static_cast<std::ptrdiff_t>(nSlots), built.end(), p + 8192 - nSlots))
+                EXPECT_TRUE(std::equal(built.end() - static_cast<std::ptrdiff_t>(nSlots),
+                                       built.end(), p + 8192 - nSlots))
                     << name << " slot array of page " << e.nPageNumber;
                 ++nPagesCompared;
             }

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <random>
@@ -29,7 +29,9 @@ struct Opened {
     CDravoltBrevantProjApp app;
     RecordingNotify notify;
     std::unique_ptr<CMdfReader> reader;
-    explicit Opened(const std::string& path) { reader = std::make_unique<CMdfReader>(path, app, notify); }
+    explicit Opened(const std::string& path) {
+        reader = std::make_unique<CMdfReader>(path, app, notify);
+    }
 };
 
 } // namespace
@@ -70,13 +72,15 @@ TEST(Reader, BaseOffsetProbe) {
         bool bOpen = true;
     };
     const Case cases[] = {
-        {"exact one-page file", FileBuilder().SetPage(0, PageBuilder(PT_FILE_HEADER, 99, {0, 1})), 1, 0},
+        {"exact one-page file", FileBuilder().SetPage(0, PageBuilder(PT_FILE_HEADER, 99, {0, 1})),
+         1, 0},
         {"whole pages", SmallDatabase(), 24, 0},
         {"odd bytes after the last page", SmallDatabase().Trailing(1000), 24, 0},
         {"odd bytes before the first page", SmallDatabase().Leading(1000), 24, 1000},
         // No page says where pages start: the odd bytes are taken to lie in front.
         {"every header damaged, odd bytes before", FileBuilder(damaged).Leading(300), 20, 300},
-        {"every header damaged, odd bytes after", FileBuilder(damaged).Trailing(300), 20, 300, false},
+        {"every header damaged, odd bytes after", FileBuilder(damaged).Trailing(300), 20, 300,
+         false},
         {"every header damaged, whole pages", damaged, 20, 0},
     };
     for (const Case& c : cases) {
@@ -87,10 +91,11 @@ TEST(Reader, BaseOffsetProbe) {
         EXPECT_EQ(o.reader->BaseOffset(), c.nBase) << c.name;
         if (!c.bOpen) continue;
         const auto status = o.notify.Texts(MSG_STATUS_TEXT);
-        EXPECT_THAT(status, ElementsAre("Checking for file corruption ...........",
-                                        "Checking for file corruption is done...........",
-                                        "Mapping Database Objects...........",
-                                        "Mapping of Database Objects has been done ......................"))
+        EXPECT_THAT(status,
+                    ElementsAre("Checking for file corruption ...........",
+                                "Checking for file corruption is done...........",
+                                "Mapping Database Objects...........",
+                                "Mapping of Database Objects has been done ......................"))
             << c.name;
     }
     // With the odd bytes in front, page 20 is still found where its header says.
@@ -116,7 +121,8 @@ TEST(Reader, PageIdRangesPerOperation) {
     // Page id == page count is accepted and reads zeros past the end; beyond it is refused.
     auto last = r.ReadRawPage({24, 1});
     ASSERT_NE(last, nullptr);
-    EXPECT_TRUE(std::all_of(last.get(), last.get() + kPageBufferSize, [](auto b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(last.get(), last.get() + kPageBufferSize, [](auto b) { return b == 0; }));
     EXPECT_EQ(r.ReadRawPage({25, 1}), nullptr);
     EXPECT_EQ(r.ReadRawPage({-1, 1}), nullptr);
     for (std::int16_t nFile : {0, -1, 2, 7}) EXPECT_EQ(r.ReadRawPage({5, nFile}), nullptr) << nFile;
@@ -156,9 +162,9 @@ TEST(PageMaps, FilesPagesByHeaderObjectId) {
     TempDir dir;
     FileBuilder f = SmallDatabase(32);
     f.SetPage(21, SystemTablePage(34, {21, 1}));
-    f.SetPage(22, PageBuilder(PT_DATA, 64, {22, 1}));   // not a listed system object
-    f.SetPage(23, PageBuilder(PT_DATA, 0, {23, 1}));    // object 0: nowhere
-    f.SetPage(24, PageBuilder(PT_DATA, -5, {24, 1}));   // negative: nowhere
+    f.SetPage(22, PageBuilder(PT_DATA, 64, {22, 1})); // not a listed system object
+    f.SetPage(23, PageBuilder(PT_DATA, 0, {23, 1}));  // object 0: nowhere
+    f.SetPage(24, PageBuilder(PT_DATA, -5, {24, 1})); // negative: nowhere
     f.SetPage(25, PageBuilder(PT_IAM, 500, {25, 1}));
     f.SetPage(26, PageBuilder(PT_INDEX, 2187, {26, 3})); // header file id is kept as written
     Opened o(dir.Write("maps.mdf", f));
@@ -166,20 +172,24 @@ TEST(PageMaps, FilesPagesByHeaderObjectId) {
     ASSERT_TRUE(r.IsOpen());
     const auto& sys = r.SystemPages();
     EXPECT_THAT(CMdfReader::PagesOf(sys, 34), ElementsAre(PageIndexEntry{1, 21, PT_DATA}));
-    EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 34), ElementsAre(PageIndexEntry{1, 21, PT_DATA}));
+    EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 34),
+                ElementsAre(PageIndexEntry{1, 21, PT_DATA}));
     EXPECT_THAT(CMdfReader::PagesOf(sys, 2187), ElementsAre(PageIndexEntry{3, 26, PT_INDEX}));
     EXPECT_TRUE(CMdfReader::PagesOf(sys, 64).empty());
-    EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 64), ElementsAre(PageIndexEntry{1, 22, PT_DATA}));
+    EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 64),
+                ElementsAre(PageIndexEntry{1, 22, PT_DATA}));
     for (std::int32_t id : {0, -5}) {
         EXPECT_TRUE(CMdfReader::PagesOf(sys, id).empty());
         EXPECT_TRUE(CMdfReader::PagesOf(r.DataPages(), id).empty());
     }
     EXPECT_THAT(CMdfReader::PagesOf(r.IamPages(), 500), ElementsAre(PageIndexEntry{1, 25, PT_IAM}));
-    EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 500), ElementsAre(PageIndexEntry{1, 20, PT_DATA}));
+    EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 500),
+                ElementsAre(PageIndexEntry{1, 20, PT_DATA}));
     // The allocation pages of object 99, in page order, with their own types.
     std::vector<std::int32_t> types;
     for (const auto& e : CMdfReader::PagesOf(sys, 99)) types.push_back(e.nPageType);
-    EXPECT_THAT(types, ElementsAre(PT_FILE_HEADER, PT_PFS, PT_GAM, PT_SGAM, PT_DCM, PT_BCM, PT_BOOT));
+    EXPECT_THAT(types,
+                ElementsAre(PT_FILE_HEADER, PT_PFS, PT_GAM, PT_SGAM, PT_DCM, PT_BCM, PT_BOOT));
 }
 
 TEST(PageMaps, ProgressAboutAHundredTimesPerFile) {

@@ -53,7 +53,8 @@ TEST(Record, SplitsFixedNullBitmapAndVariableColumns) {
     EXPECT_TRUE(r.IsNull(1));
     ASSERT_EQ(r.m_nVarColumnCount, 2);
     ASSERT_EQ(r.m_varValues.size(), 2u);
-    EXPECT_EQ(Bytes(r.m_varValues[0].Value().begin(), r.m_varValues[0].Value().end()), Ascii("abc"));
+    EXPECT_EQ(Bytes(r.m_varValues[0].Value().begin(), r.m_varValues[0].Value().end()),
+              Ascii("abc"));
     EXPECT_EQ(r.m_varValues[1].nLength, 4);
     EXPECT_EQ(r.m_varValues[1].bytes.size(), 6u); // two zero bytes follow every value
     EXPECT_EQ(r.m_recordBytes, row);
@@ -64,8 +65,13 @@ TEST(Record, EdgeCasesOfTheRowFormat) {
     // Fixed part end 4 and three columns: no fixed data; no bitmap and no fixed data: the
     // variable count is the column count and is not read.
     {
-        Decoded d({RowBuilder().NullBitmap(false).VarCountStored(false).Columns(2)
-                       .Var(Ascii("ab")).Var(Ascii("cd")).Build()});
+        Decoded d({RowBuilder()
+                       .NullBitmap(false)
+                       .VarCountStored(false)
+                       .Columns(2)
+                       .Var(Ascii("ab"))
+                       .Var(Ascii("cd"))
+                       .Build()});
         EXPECT_FALSE(d[0].HasFixedData());
         EXPECT_EQ(d[0].m_nVarColumnCount, 2);
         EXPECT_EQ(d[0].m_varValues[1].nLength, 2);
@@ -114,7 +120,7 @@ TEST(Record, RecordTypesAndDeletedRows) {
     const Case cases[] = {
         {0, false, true, false}, {1, false, true, false}, {3, false, false, false},
         {5, false, false, true}, {6, false, false, true}, {7, false, false, true},
-        {5, true, false, false}, {6, true, true, false}, {7, true, false, false},
+        {5, true, false, false}, {6, true, true, false},  {7, true, false, false},
         {4, true, false, false},
     };
     for (const Case& c : cases) {
@@ -152,7 +158,8 @@ TEST(Record, SparseVectors) {
     CDravoltBrevantProjApp app;
     // A count that does not fit the value, and end offsets past it, give no entries or empty ones.
     EXPECT_TRUE(DecodeSparseVector(Cat({LE16(5), LE16(400), Bytes(20, 0)}), app).entries.empty());
-    const SparseVector bad = DecodeSparseVector(Cat({LE16(5), LE16(1), LE16(3), LE16(900), Bytes(4, 0)}), app);
+    const SparseVector bad =
+        DecodeSparseVector(Cat({LE16(5), LE16(1), LE16(3), LE16(900), Bytes(4, 0)}), app);
     ASSERT_EQ(bad.entries.size(), 1u);
     EXPECT_FALSE(bad.entries[0].HasBytes());
 }
@@ -167,7 +174,8 @@ struct Forwarding {
     CDravoltBrevantProjApp app;
     RecordingNotify notify;
     std::unique_ptr<CMdfReader> reader;
-    Bytes forwarded = RowBuilder().Type(RECORD_FORWARDED).Fixed(LE32(99)).Var(Ascii("moved")).Build();
+    Bytes forwarded =
+        RowBuilder().Type(RECORD_FORWARDED).Fixed(LE32(99)).Var(Ascii("moved")).Build();
     Forwarding() {
         FileBuilder f = SkeletonFile(24);
         f.SetPage(16, SystemTablePage(7, {16, 1}));
@@ -237,15 +245,42 @@ TEST(RecordPage, SlotArrayAndPageFilters) {
         {"slot 0", [](PageBuilder& p) { p.SetSlot(0, 0); }, 2, {false, true}},
         {"slot past the page", [](PageBuilder& p) { p.SetSlot(0, 9000); }, 2, {false, true}},
         {"slot at the last byte", [](PageBuilder& p) { p.SetSlot(0, 8191); }, 2, {true, true}},
-        {"all rows ghosts", [](PageBuilder& p) { p.Header().nGhostRecordCount = 2; }, 2, {false, false}},
-        {"some rows ghosts", [](PageBuilder& p) { p.Header().nGhostRecordCount = 1; }, 2, {true, true}},
-        {"index level 1", [](PageBuilder& p) { p.Header().nType = PT_INDEX; p.Header().nLevel = 1; }, 2, {false, false}},
+        {"all rows ghosts",
+         [](PageBuilder& p) { p.Header().nGhostRecordCount = 2; },
+         2,
+         {false, false}},
+        {"some rows ghosts",
+         [](PageBuilder& p) { p.Header().nGhostRecordCount = 1; },
+         2,
+         {true, true}},
+        {"index level 1",
+         [](PageBuilder& p) {
+             p.Header().nType = PT_INDEX;
+             p.Header().nLevel = 1;
+         },
+         2,
+         {false, false}},
         {"index level 0", [](PageBuilder& p) { p.Header().nType = PT_INDEX; }, 2, {true, true}},
-        {"negative next page", [](PageBuilder& p) { p.Header().next = {-1, 1}; }, 0, {}},
-        {"negative previous file", [](PageBuilder& p) { p.Header().prev = {3, -1}; }, 0, {}},
+        {"negative next page",
+         [](PageBuilder& p) {
+             p.Header().next = {-1, 1};
+         },
+         0,
+         {}},
+        {"negative previous file",
+         [](PageBuilder& p) {
+             p.Header().prev = {3, -1};
+         },
+         0,
+         {}},
         {"negative free bytes", [](PageBuilder& p) { p.FreeByteCount(-1); }, 0, {}},
         {"negative ghost count", [](PageBuilder& p) { p.Header().nGhostRecordCount = -1; }, 0, {}},
-        {"negative own page id", [](PageBuilder& p) { p.Header().self = {-7, 1}; }, 0, {}},
+        {"negative own page id",
+         [](PageBuilder& p) {
+             p.Header().self = {-7, 1};
+         },
+         0,
+         {}},
     };
     for (const Case& c : cases) {
         PrimaryRecordPage page(ToBytes(build(c.edit)), app, nullptr);
@@ -255,7 +290,8 @@ TEST(RecordPage, SlotArrayAndPageFilters) {
     }
     // Ghost rows come back with "Show deleted records".
     app.m_bShowDeleted = true;
-    PrimaryRecordPage ghosts(ToBytes(build([](PageBuilder& p) { p.Header().nGhostRecordCount = 2; })), app, nullptr);
+    PrimaryRecordPage ghosts(
+        ToBytes(build([](PageBuilder& p) { p.Header().nGhostRecordCount = 2; })), app, nullptr);
     EXPECT_NE(ghosts.Record(0), nullptr);
     // An index page of level 0 decodes its rows, which the row decoder then rejects.
     app.m_bShowDeleted = false;
@@ -285,7 +321,11 @@ TEST(RecordPage, SingleSlotDecode) {
 TEST(RecordPage, AdvancedSearchFindsRowsNoSlotPointsTo) {
     // Rows whose fixed part ends at 132 carry the row markers the search looks for.
     auto markedRow = [](std::uint32_t nId, int nType) {
-        return RowBuilder().Type(nType).Fixed(Cat({LE32(nId), Bytes(124, 0x11)})).Var(Ascii("doc")).Build();
+        return RowBuilder()
+            .Type(nType)
+            .Fixed(Cat({LE32(nId), Bytes(124, 0x11)}))
+            .Var(Ascii("doc"))
+            .Build();
     };
     PageBuilder pb(PT_DATA, 500, {20, 1});
     pb.AddRow(markedRow(1, 0));
@@ -306,7 +346,8 @@ TEST(RecordPage, AdvancedSearchFindsRowsNoSlotPointsTo) {
     ASSERT_EQ(page.RecordCount(), 4u);
     EXPECT_EQ(page.Header().m_nSlotCount, 4);
     std::vector<std::uint32_t> ids;
-    for (std::size_t i = 0; i < page.RecordCount(); ++i) ids.push_back(le::U32(page.Record(i)->m_fixedData.data()));
+    for (std::size_t i = 0; i < page.RecordCount(); ++i)
+        ids.push_back(le::U32(page.Record(i)->m_fixedData.data()));
     EXPECT_EQ(ids, (std::vector<std::uint32_t>{1, 4, 2, 3})); // the page's own rows first
     EXPECT_EQ(page.FoundRowOffsets()[2], nLost);
     EXPECT_EQ(page.FoundRowOffsets()[3], nDeleted);

@@ -8,7 +8,9 @@
 
 namespace qw {
 
-Bytes LE16(std::uint16_t v) { return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}; }
+Bytes LE16(std::uint16_t v) {
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+}
 Bytes LE32(std::uint32_t v) {
     Bytes b(4);
     le::Put32(b.data(), v);
@@ -24,7 +26,9 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
-Bytes Ascii(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes Ascii(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
 Bytes Utf16(std::string_view s) {
     Bytes b;
     for (char c : s) {
@@ -36,21 +40,51 @@ Bytes Utf16(std::string_view s) {
 
 // ---- rows ----
 
-RowBuilder& RowBuilder::Type(int n) { m_nType = n; return *this; }
+RowBuilder& RowBuilder::Type(int n) {
+    m_nType = n;
+    return *this;
+}
 RowBuilder& RowBuilder::Fixed(const Bytes& v) {
     m_fixed.insert(m_fixed.end(), v.begin(), v.end());
     ++m_nFixedColumns;
     return *this;
 }
-RowBuilder& RowBuilder::Var(const Bytes& v, bool bComplex) { m_var.emplace_back(v, bComplex); return *this; }
-RowBuilder& RowBuilder::Null(int n) { m_nulls.push_back(n); return *this; }
-RowBuilder& RowBuilder::Columns(int n) { m_nColumns = n; return *this; }
-RowBuilder& RowBuilder::NullBitmap(bool b) { m_bNullBitmap = b; return *this; }
-RowBuilder& RowBuilder::NullBitmapBytes(const Bytes& b) { m_bitmap = b; return *this; }
-RowBuilder& RowBuilder::VarCountStored(bool b) { m_bVarCount = b; return *this; }
-RowBuilder& RowBuilder::StatusB(std::uint8_t b) { m_nStatusB = b; return *this; }
-RowBuilder& RowBuilder::FixedEnd(std::int16_t n) { m_nFixedEnd = n; return *this; }
-RowBuilder& RowBuilder::VarEnd(int i, std::uint16_t n) { m_varEnds[i] = n; return *this; }
+RowBuilder& RowBuilder::Var(const Bytes& v, bool bComplex) {
+    m_var.emplace_back(v, bComplex);
+    return *this;
+}
+RowBuilder& RowBuilder::Null(int n) {
+    m_nulls.push_back(n);
+    return *this;
+}
+RowBuilder& RowBuilder::Columns(int n) {
+    m_nColumns = n;
+    return *this;
+}
+RowBuilder& RowBuilder::NullBitmap(bool b) {
+    m_bNullBitmap = b;
+    return *this;
+}
+RowBuilder& RowBuilder::NullBitmapBytes(const Bytes& b) {
+    m_bitmap = b;
+    return *this;
+}
+RowBuilder& RowBuilder::VarCountStored(bool b) {
+    m_bVarCount = b;
+    return *this;
+}
+RowBuilder& RowBuilder::StatusB(std::uint8_t b) {
+    m_nStatusB = b;
+    return *this;
+}
+RowBuilder& RowBuilder::FixedEnd(std::int16_t n) {
+    m_nFixedEnd = n;
+    return *this;
+}
+RowBuilder& RowBuilder::VarEnd(int i, std::uint16_t n) {
+    m_varEnds[i] = n;
+    return *this;
+}
 
 Bytes RowBuilder::Build() const {
     const int nColumns = m_nColumns.value_or(m_nFixedColumns + static_cast<int>(m_var.size()));
@@ -58,7 +92,8 @@ Bytes RowBuilder::Build() const {
     if (m_bNullBitmap) a |= 0x10;
     if (!m_var.empty()) a |= 0x20;
     Bytes row{a, m_nStatusB};
-    const auto nFixedEnd = static_cast<std::uint16_t>(m_nFixedEnd.value_or(static_cast<std::int16_t>(4 + m_fixed.size())));
+    const auto nFixedEnd = static_cast<std::uint16_t>(
+        m_nFixedEnd.value_or(static_cast<std::int16_t>(4 + m_fixed.size())));
     auto append = [&row](const Bytes& b) { row.insert(row.end(), b.begin(), b.end()); };
     append(LE16(nFixedEnd));
     append(m_fixed);
@@ -67,7 +102,8 @@ Bytes RowBuilder::Build() const {
         Bytes bitmap = m_bitmap;
         bitmap.resize(static_cast<std::size_t>(std::max(nColumns + 7, 0) / 8), 0);
         for (int c : m_nulls)
-            if (c >= 0 && c / 8 < static_cast<int>(bitmap.size())) bitmap[static_cast<std::size_t>(c / 8)] |= static_cast<std::uint8_t>(1 << (c % 8));
+            if (c >= 0 && c / 8 < static_cast<int>(bitmap.size()))
+                bitmap[static_cast<std::size_t>(c / 8)] |= static_cast<std::uint8_t>(1 << (c % 8));
         append(bitmap);
     }
     if (!m_var.empty()) {
@@ -76,7 +112,8 @@ Bytes RowBuilder::Build() const {
         for (std::size_t i = 0; i < m_var.size(); ++i) {
             nEnd += m_var[i].first.size();
             std::uint16_t e = static_cast<std::uint16_t>(nEnd);
-            if (auto it = m_varEnds.find(static_cast<int>(i)); it != m_varEnds.end()) e = it->second;
+            if (auto it = m_varEnds.find(static_cast<int>(i)); it != m_varEnds.end())
+                e = it->second;
             if (m_var[i].second) e |= 0x8000;
             append(LE16(e));
         }
@@ -97,7 +134,10 @@ Bytes ForwardingStub(PagePointer target, std::uint16_t nSlot) {
 Bytes SparseVectorValue(const std::vector<std::pair<std::uint16_t, Bytes>>& entries) {
     const auto n = static_cast<std::uint16_t>(entries.size());
     Bytes b = Cat({LE16(5), LE16(n)}); // complex column type 5: sparse vector
-    for (const auto& e : entries) { auto x = LE16(e.first); b.insert(b.end(), x.begin(), x.end()); }
+    for (const auto& e : entries) {
+        auto x = LE16(e.first);
+        b.insert(b.end(), x.begin(), x.end());
+    }
     std::size_t nEnd = 4 + 4u * n;
     for (const auto& e : entries) {
         nEnd += e.second.size();
@@ -157,22 +197,33 @@ std::uint16_t PageBuilder::AddUnslotted(const Bytes& row) {
 }
 
 PageBuilder& PageBuilder::SetSlot(int nSlot, std::uint16_t nOffset) {
-    if (static_cast<std::size_t>(nSlot) >= m_slots.size()) m_slots.resize(static_cast<std::size_t>(nSlot) + 1, 0);
+    if (static_cast<std::size_t>(nSlot) >= m_slots.size())
+        m_slots.resize(static_cast<std::size_t>(nSlot) + 1, 0);
     m_slots[static_cast<std::size_t>(nSlot)] = nOffset;
     return *this;
 }
-PageBuilder& PageBuilder::SlotCount(std::int16_t n) { m_nSlotCount = n; return *this; }
-PageBuilder& PageBuilder::FreeByteCount(std::int16_t n) { m_nFreeBytes = n; return *this; }
+PageBuilder& PageBuilder::SlotCount(std::int16_t n) {
+    m_nSlotCount = n;
+    return *this;
+}
+PageBuilder& PageBuilder::FreeByteCount(std::int16_t n) {
+    m_nFreeBytes = n;
+    return *this;
+}
 PageBuilder& PageBuilder::Put(std::size_t nOffset, const Bytes& bytes) {
     if (nOffset + bytes.size() > kPageSize) throw std::out_of_range("outside the page");
     std::copy(bytes.begin(), bytes.end(), m_body.begin() + static_cast<std::ptrdiff_t>(nOffset));
     return *this;
 }
-PageBuilder& PageBuilder::TornPageProtect(std::uint8_t nPattern) { m_nTornPattern = nPattern & 3; return *this; }
+PageBuilder& PageBuilder::TornPageProtect(std::uint8_t nPattern) {
+    m_nTornPattern = nPattern & 3;
+    return *this;
+}
 
 Page PageBuilder::Build() const {
     Page p = m_body;
-    for (std::size_t j = 0; j < m_slots.size(); ++j) le::Put16(p.data() + kPageSize - 2 - 2 * j, m_slots[j]);
+    for (std::size_t j = 0; j < m_slots.size(); ++j)
+        le::Put16(p.data() + kPageSize - 2 - 2 * j, m_slots[j]);
     PageHeaderFields h = m_h;
     const auto nSlotCount = m_nSlotCount.value_or(static_cast<std::int16_t>(m_slots.size()));
     const auto nFree = m_nFreeBytes.value_or(
@@ -200,15 +251,25 @@ FileBuilder& FileBuilder::SetPage(std::size_t n, const Page& page) {
     m_pages[n] = page;
     return *this;
 }
-FileBuilder& FileBuilder::Leading(std::size_t n, std::uint8_t fill) { m_nLeading = n; m_leadFill = fill; return *this; }
-FileBuilder& FileBuilder::Trailing(std::size_t n, std::uint8_t fill) { m_nTrailing = n; m_trailFill = fill; return *this; }
+FileBuilder& FileBuilder::Leading(std::size_t n, std::uint8_t fill) {
+    m_nLeading = n;
+    m_leadFill = fill;
+    return *this;
+}
+FileBuilder& FileBuilder::Trailing(std::size_t n, std::uint8_t fill) {
+    m_nTrailing = n;
+    m_trailFill = fill;
+    return *this;
+}
 
 Bytes FileBuilder::Build() const {
     Bytes out(m_nLeading, m_leadFill);
     out.reserve(m_nLeading + m_pages.size() * kPageSize + m_nTrailing);
     for (const auto& page : m_pages) {
-        if (page) out.insert(out.end(), page->begin(), page->end());
-        else out.insert(out.end(), kPageSize, 0);
+        if (page)
+            out.insert(out.end(), page->begin(), page->end());
+        else
+            out.insert(out.end(), kPageSize, 0);
     }
     out.insert(out.end(), m_nTrailing, m_trailFill);
     return out;
@@ -226,7 +287,8 @@ FileBuilder SkeletonFile(std::size_t nPages, std::int16_t nFileId) {
     // The allocation pages belong to object 99 in the header; a row of each kind is enough
     // for the mapping pass, which only reads headers.
     const std::pair<std::size_t, std::uint8_t> fixedPages[] = {
-        {0, PT_FILE_HEADER}, {1, PT_PFS}, {2, PT_GAM}, {3, PT_SGAM}, {6, PT_DCM}, {7, PT_BCM}, {9, PT_BOOT}};
+        {0, PT_FILE_HEADER}, {1, PT_PFS}, {2, PT_GAM}, {3, PT_SGAM},
+        {6, PT_DCM},         {7, PT_BCM}, {9, PT_BOOT}};
     for (auto [nPos, nType] : fixedPages) {
         if (nPos >= nPages || (nType == PT_BOOT && nFileId != 1)) continue;
         PageBuilder pb(nType, 99, PagePointer{static_cast<std::int32_t>(nPos), nFileId});
@@ -236,7 +298,8 @@ FileBuilder SkeletonFile(std::size_t nPages, std::int16_t nFileId) {
     return f;
 }
 
-PageBuilder SystemTablePage(std::int32_t nObjectId, PagePointer self, const std::vector<Bytes>& rows) {
+PageBuilder SystemTablePage(std::int32_t nObjectId, PagePointer self,
+                            const std::vector<Bytes>& rows) {
     PageBuilder pb(PT_DATA, nObjectId, self);
     pb.Header().nTypeFlagBits = 4;
     for (const Bytes& r : rows) pb.AddRow(r);

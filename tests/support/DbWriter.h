@@ -21,9 +21,21 @@ using Bytes = std::vector<std::uint8_t>;
 using Page = std::array<std::uint8_t, kPageSize>;
 
 // Page types of a data file beyond the ones the reader names.
-enum : std::uint8_t { PT_DATA = 1, PT_INDEX = 2, PT_TEXT_MIX = 3, PT_TEXT_TREE = 4, PT_SORT = 7,
-                      PT_GAM = 8, PT_SGAM = 9, PT_IAM = 10, PT_PFS = 11, PT_BOOT = 13,
-                      PT_FILE_HEADER = 15, PT_DCM = 16, PT_BCM = 17 };
+enum : std::uint8_t {
+    PT_DATA = 1,
+    PT_INDEX = 2,
+    PT_TEXT_MIX = 3,
+    PT_TEXT_TREE = 4,
+    PT_SORT = 7,
+    PT_GAM = 8,
+    PT_SGAM = 9,
+    PT_IAM = 10,
+    PT_PFS = 11,
+    PT_BOOT = 13,
+    PT_FILE_HEADER = 15,
+    PT_DCM = 16,
+    PT_BCM = 17
+};
 
 // Little-endian helpers for building values.
 Bytes LE16(std::uint16_t v);
@@ -37,16 +49,16 @@ Bytes Utf16(std::string_view ascii); // ASCII text as UTF-16LE
 // concatenation of the fixed values, the variable part the variable values.
 class RowBuilder {
 public:
-    RowBuilder& Type(int nRecordType);          // bits 1..3 of status A (default 0)
-    RowBuilder& Fixed(const Bytes& value);      // append to the fixed part
+    RowBuilder& Type(int nRecordType);     // bits 1..3 of status A (default 0)
+    RowBuilder& Fixed(const Bytes& value); // append to the fixed part
     RowBuilder& Var(const Bytes& value, bool bComplex = false);
-    RowBuilder& Null(int nColumn);              // set the null bit of a column
-    RowBuilder& Columns(int n);                 // column count (default: fixed + variable values)
-    RowBuilder& NullBitmap(bool b);             // default on, as SQL Server writes data rows
+    RowBuilder& Null(int nColumn);  // set the null bit of a column
+    RowBuilder& Columns(int n);     // column count (default: fixed + variable values)
+    RowBuilder& NullBitmap(bool b); // default on, as SQL Server writes data rows
     // The bitmap bytes as given. The bits past the column count are whatever the server left
     // there (real rows hold both ones and zeros); Null() sets bits on top of these.
     RowBuilder& NullBitmapBytes(const Bytes& bitmap);
-    RowBuilder& VarCountStored(bool b);         // write the variable count (default on)
+    RowBuilder& VarCountStored(bool b); // write the variable count (default on)
     RowBuilder& StatusB(std::uint8_t b);
     // Overrides the fixed-part end written at offset 2 (for damaged rows).
     RowBuilder& FixedEnd(std::int16_t n);
@@ -158,6 +170,7 @@ private:
 FileBuilder SkeletonFile(std::size_t nPages, std::int16_t nFileId = 1);
 
 // A page of a system table at a position, with the given rows.
-PageBuilder SystemTablePage(std::int32_t nObjectId, PagePointer self, const std::vector<Bytes>& rows = {});
+PageBuilder SystemTablePage(std::int32_t nObjectId, PagePointer self,
+                            const std::vector<Bytes>& rows = {});
 
 } // namespace qw

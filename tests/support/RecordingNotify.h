@@ -18,9 +18,15 @@ public:
     };
     void ProgressRange(std::uint64_t n) override { m.push_back({MSG_PROGRESS_RANGE, n, {}}); }
     void ProgressPos(std::uint64_t n) override { m.push_back({MSG_PROGRESS_POS, n, {}}); }
-    void StatusText(std::string_view t) override { m.push_back({MSG_STATUS_TEXT, 0, std::string(t)}); }
-    void FatalError(std::string_view t) override { m.push_back({MSG_FATAL_ERROR, 0, std::string(t)}); }
-    void ErrorText(std::string_view t) override { m.push_back({MSG_ERROR_TEXT, 0, std::string(t)}); }
+    void StatusText(std::string_view t) override {
+        m.push_back({MSG_STATUS_TEXT, 0, std::string(t)});
+    }
+    void FatalError(std::string_view t) override {
+        m.push_back({MSG_FATAL_ERROR, 0, std::string(t)});
+    }
+    void ErrorText(std::string_view t) override {
+        m.push_back({MSG_ERROR_TEXT, 0, std::string(t)});
+    }
     void LogLine(std::string_view t) override { m.push_back({MSG_LOG_LINE, 0, std::string(t)}); }
 
     std::vector<std::string> Texts(EngineMessage id) const {

@@ -28,7 +28,8 @@ std::string TempDir::Write(const std::string& strName, const FileBuilder& f) con
 std::string TempDir::WriteBytes(const std::string& strName, const Bytes& bytes) const {
     const std::string p = File(strName);
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return p;
 }
 

@@ -29,9 +29,9 @@ std::filesystem::path CorpusDir();
 } // namespace qw
 
 // Skips the current test when the folder of real files is absent.
-#define QUARVEL_REQUIRE_CORPUS()                                                              \
-    do {                                                                                       \
-        if (::qw::CorpusDir().empty())                                                         \
-            GTEST_SKIP() << "real SQL Server files not found (expected ../shared/corpus "      \
-                            "beside the repository)";                                          \
+#define QUARVEL_REQUIRE_CORPUS()                                                                   \
+    do {                                                                                           \
+        if (::qw::CorpusDir().empty())                                                             \
+            GTEST_SKIP() << "real SQL Server files not found (expected ../shared/corpus "          \
+                            "beside the repository)";                                              \
     } while (0)

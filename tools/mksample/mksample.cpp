@@ -19,7 +19,10 @@ int main(int argc, char** argv) {
         int nPos = 16;
         for (int nObject : systemObjects) {
             PageBuilder pb = SystemTablePage(nObject, {nPos, 1});
-            pb.AddRow(RowBuilder().Fixed(LE32(static_cast<std::uint32_t>(nObject))).Var(Utf16("sys")).Build());
+            pb.AddRow(RowBuilder()
+                          .Fixed(LE32(static_cast<std::uint32_t>(nObject)))
+                          .Var(Utf16("sys"))
+                          .Build());
             f.SetPage(static_cast<std::size_t>(nPos++), pb);
         }
         // A user table with three rows on two chained pages and its allocation page.
