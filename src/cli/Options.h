@@ -4,15 +4,26 @@
 #include <string>
 #include <vector>
 
+#include "appstate/CDravoltBrevantProjApp.h"
+
 struct CliOptions {
     std::string strCommand;
     std::vector<std::string> positional;
     std::vector<std::string> ndfPaths;
     std::string strFormat = "text";
+    std::string strCollation = "auto";
+    bool bSql2000 = false;
+    bool bDeleted = false;
+    bool bAdvancedDeleted = false;
     bool bQuiet = false;
 };
 
 // Exit codes.
 enum : int { EXIT_DONE = 0, EXIT_UNUSABLE = 1, EXIT_BAD_ARGUMENTS = 2 };
 
+// Applies the options to the application state and loads the collation list installed beside
+// the program. False (with the reason) when a named collation is not in the list.
+bool PrepareApp(const CliOptions& opt, CDravoltBrevantProjApp& app, std::string& strError);
+
 int RunPages(const CliOptions& opt);
+int RunInfo(const CliOptions& opt);

@@ -14,11 +14,19 @@ constexpr const char* kUsage =
     "nothing is ever written to them.\n"
     "\n"
     "Commands:\n"
+    "  info DB.mdf      version, database name, collation, files and the objects of the\n"
+    "                   catalog (id, type, parent, name)\n"
     "  pages DB.mdf     file length, page count, base offset and the page maps\n"
     "                   (object id -> number of pages) of the system, data and IAM pages\n"
     "\n"
     "Options:\n"
-    "  --ndf PATH       a secondary data file of the database (repeatable)\n"
+    "  --ndf PATH       a secondary data file of the database (repeatable); files the\n"
+    "                   database lists are otherwise looked for beside DB.mdf\n"
+    "  --sql2000        read the catalog in the SQL Server 2000 layout (it is used anyway when\n"
+    "                   the file has no catalog rows of the later layout)\n"
+    "  --collation C    auto (default: the database's own) or a collation name\n"
+    "  --deleted        include deleted rows\n"
+    "  --advanced-deleted  also search pages for rows no slot points to any more\n"
     "  --format FMT     text (default) or json\n"
     "  --quiet          no progress on stderr\n"
     "  --help           this text\n"
@@ -50,6 +58,14 @@ int main(int argc, char** argv) {
             return EXIT_DONE;
         } else if (a == "--quiet" || a == "-q") {
             opt.bQuiet = true;
+        } else if (a == "--sql2000") {
+            opt.bSql2000 = true;
+        } else if (a == "--deleted") {
+            opt.bDeleted = true;
+        } else if (a == "--advanced-deleted") {
+            opt.bAdvancedDeleted = true;
+        } else if (a == "--collation") {
+            if (!value(opt.strCollation)) return BadArguments("--collation needs auto or a name");
         } else if (a == "--ndf") {
             std::string p;
             if (!value(p)) return BadArguments("--ndf needs a path");
@@ -67,9 +83,10 @@ int main(int argc, char** argv) {
         }
     }
     if (opt.strCommand.empty()) return BadArguments("no command given");
-    if (opt.strCommand == "pages") {
-        if (opt.positional.size() != 1) return BadArguments("pages takes one data file");
-        return RunPages(opt);
+    if (opt.strCommand == "pages" || opt.strCommand == "info") {
+        if (opt.positional.size() != 1)
+            return BadArguments(opt.strCommand + " takes one data file");
+        return opt.strCommand == "pages" ? RunPages(opt) : RunInfo(opt);
     }
     return BadArguments("unknown command '" + opt.strCommand + "'");
 }

@@ -198,6 +198,25 @@ PageBytes CMdfReader::ReadShiftCorrectedPage(PagePointer ptr) const {
     return ReadPage(ptr, 1);
 }
 
+std::unique_ptr<CBootPage> CMdfReader::ReadBootPage() {
+    m_strDatabaseName.clear();
+    std::int64_t k = 0;
+    const std::vector<PageIndexEntry>* pSeen = &PagesOf(m_systemPages, 7);
+    if (pSeen->empty()) pSeen = &PagesOf(m_systemPages, 41);
+    if (!pSeen->empty()) {
+        const PageIndexEntry& e = pSeen->front();
+        if (auto h = ReadPageHeader(e.Pointer()))
+            k = static_cast<std::int64_t>(h->m_nPageId) - e.nPageNumber;
+    }
+    const std::int64_t b = 9 - k;
+    if (b <= 0 || static_cast<std::uint64_t>(b) >= m_nPageCount) return nullptr;
+    PageBytes p = MakePageBuffer();
+    m_pFile->ReadAt(static_cast<std::uint64_t>(b) * kPageSize + m_nBaseOffset, p.get(), kPageSize);
+    auto boot = std::make_unique<CBootPage>(p.get(), m_app);
+    m_strDatabaseName = boot->m_strDatabaseName;
+    return boot;
+}
+
 bool CMdfReader::MapPrimaryPages() {
     m_systemPages.clear();
     m_dataPages.clear();
@@ -285,7 +304,8 @@ void CMdfReader::ResolveSecondaryFiles(std::vector<SecondaryFile>& files,
         return;
     }
     for (SecondaryFile& f : files) {
-        if (f.nFileId <= 1) continue;
+        // A transaction log holds no pages of tables: it keeps its recorded path, unmapped.
+        if (f.nFileId <= 1 || f.IsLog()) continue;
         // Recorded paths are the server's (often Windows) paths: only the file name is kept,
         // and the file is looked for beside the primary file.
         const std::size_t nSep = f.strPath.find_last_of("\\/");
@@ -301,7 +321,16 @@ void CMdfReader::ResolveSecondaryFiles(std::vector<SecondaryFile>& files,
 
 void CMdfReader::MapSecondaryPages(std::vector<SecondaryFile>& files) {
     for (SecondaryFile& f : files) {
-        if (f.nFileId <= 1 || f.nFileId > INT16_MAX) continue;
+        if (f.nFileId <= 1 || f.nFileId > INT16_MAX || f.IsLog()) continue;
+        // A file the user named for this id was mapped already: the listed row keeps its
+        // logical name and status, the file keeps the path it was found at.
+        if (auto it = m_secondary.find(static_cast<std::int16_t>(f.nFileId));
+            it != m_secondary.end()) {
+            it->second.strLogicalName = f.strLogicalName;
+            it->second.nStatus = f.nStatus;
+            f = it->second;
+            continue;
+        }
         auto pFile = m_source.Open(f.strPath);
         if (!pFile) continue;
         MeasureSecondary(*pFile, f);
@@ -319,6 +348,10 @@ void CMdfReader::FindSecondaryFiles(std::vector<SecondaryFile>& files,
     // Directory order is arbitrary; a fixed order makes the replace-on-same-id rule repeatable.
     std::sort(names.begin(), names.end());
     for (std::string& strName : names) strName = strFolder + strName;
+    std::erase_if(names, [this](const std::string& p) {
+        return std::any_of(m_secondary.begin(), m_secondary.end(),
+                           [&](const auto& e) { return e.second.strPath == p; });
+    });
     MapFoundSecondaryFiles(names, files);
 }
 

@@ -11,6 +11,7 @@
 
 #include "appstate/CDravoltBrevantProjApp.h"
 #include "appstate/EngineMessages.h"
+#include "pagestore/CBootPage.h"
 #include "pagestore/CPage_Header.h"
 #include "pagestore/DataFile.h"
 #include "pagestore/PageTypes.h"
@@ -64,6 +65,10 @@ public:
     // The bytes of a text page, corrected for a shift between the page ids stored in headers
     // and the physical positions: the page whose stored id says it is `ptr`.
     PageBytes ReadShiftCorrectedPage(PagePointer ptr) const;
+    // Finds the boot page (page 9, corrected for a shift between stored page ids and physical
+    // positions), decodes it and keeps the database name; the version text and the collation
+    // go to the application. Returns the decoded page, or null when it lies outside the file.
+    std::unique_ptr<CBootPage> ReadBootPage();
 
     // The mapping pass over the primary file; true when a page of a system table was found.
     bool MapPrimaryPages();

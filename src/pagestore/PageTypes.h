@@ -49,6 +49,9 @@ struct PageIndexEntry {
 
 using PageMap = std::map<std::int32_t, std::vector<PageIndexEntry>>;
 
+// Status bit of a listed file that is a transaction log, not a data file.
+inline constexpr std::int32_t kFileStatusLog = 0x40;
+
 // One secondary data file of the database.
 struct SecondaryFile {
     std::int32_t nStatus = 0;
@@ -58,4 +61,5 @@ struct SecondaryFile {
     std::uint64_t nLength = 0;
     std::uint64_t nPageCount = 0;
     std::int32_t nBaseOffset = 0;
+    bool IsLog() const { return (nStatus & kFileStatusLog) != 0; }
 };

@@ -1,0 +1,71 @@
+#include "pagestore/Text.h"
+
+#include "pagestore/Bytes.h"
+
+namespace text {
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string Utf16ToUtf8(std::span<const std::uint8_t> bytes, bool bStopAtNul) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    const std::size_t n = bytes.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char32_t u = le::U16(bytes.data() + 2 * i);
+        if (u == 0 && bStopAtNul) break;
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < n) {
+            const char32_t v = le::U16(bytes.data() + 2 * i + 2);
+            if (v >= 0xDC00 && v < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+                ++i;
+                continue;
+            }
+        }
+        AppendUtf8(out, u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
+    }
+    return out;
+}
+
+void TrimTrailingSpace(std::string& s) {
+    for (;;) {
+        if (!s.empty() && (s.back() == ' ' || (s.back() >= '\t' && s.back() <= '\r'))) {
+            s.pop_back();
+            continue;
+        }
+        // U+00A0 (C2 A0), U+3000 (E3 80 80), U+2000..U+200A (E2 80 80..8A)
+        const std::size_t n = s.size();
+        if (n >= 2 && static_cast<unsigned char>(s[n - 2]) == 0xC2 &&
+            static_cast<unsigned char>(s[n - 1]) == 0xA0) {
+            s.resize(n - 2);
+            continue;
+        }
+        if (n >= 3 && ((static_cast<unsigned char>(s[n - 3]) == 0xE3 &&
+                        static_cast<unsigned char>(s[n - 2]) == 0x80 &&
+                        static_cast<unsigned char>(s[n - 1]) == 0x80) ||
+                       (static_cast<unsigned char>(s[n - 3]) == 0xE2 &&
+                        static_cast<unsigned char>(s[n - 2]) == 0x80 &&
+                        static_cast<unsigned char>(s[n - 1]) <= 0x8A))) {
+            s.resize(n - 3);
+            continue;
+        }
+        return;
+    }
+}
+
+} // namespace text
