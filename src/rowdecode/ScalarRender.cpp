@@ -111,17 +111,26 @@ void AppendFraction(std::string& out, std::uint64_t nFraction, int nScale) {
     AppendPadded(out, nFraction, nScale);
 }
 
-// The date-and-time text shared by datetime2 and datetimeoffset, or false when invalid.
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    const std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+// The date-and-time text shared by datetime2 and datetimeoffset, or false when invalid. A
+// non-zero offset moves the stored UTC time to local time; when that crosses midnight the
+// date moves with it, so a valid value never turns invalid by its offset.
 bool AppendDateTimeScaled(std::string& out, std::int64_t nDays, const TimeParts& t,
-                          std::int64_t nExtraMinutes, int nScale) {
+                          std::int64_t nOffsetMinutes, int nScale) {
     Clock c = ClockFromSeconds(t.nSeconds);
-    if (nExtraMinutes != 0) {
-        std::int64_t nMinute = c.m + nExtraMinutes;
-        std::int64_t nCarry = nMinute >= 0 ? nMinute / 60 : -((-nMinute + 59) / 60);
-        c.h += nCarry;
-        c.m = nMinute - nCarry * 60;
+    if (!ValidClock(c.h, c.m, c.s)) return false;
+    if (nOffsetMinutes != 0) {
+        const std::int64_t nMinutes = c.h * 60 + c.m + nOffsetMinutes;
+        nDays += FloorDiv(nMinutes, 24 * 60);
+        const std::int64_t nOfDay = nMinutes - FloorDiv(nMinutes, 24 * 60) * 24 * 60;
+        c.h = nOfDay / 60;
+        c.m = nOfDay % 60;
     }
-    if (!ValidDay(nDays) || !ValidClock(c.h, c.m, c.s)) return false;
+    if (!ValidDay(nDays)) return false;
     AppendDate(out, nDays);
     out += ' ';
     AppendClock(out, c.h, c.m, c.s);
@@ -187,8 +196,10 @@ std::string Money(Bytes b, int nByteCount) {
 std::string FloatFromDouble(double x, bool bReplace) {
     if (bReplace && !std::isfinite(x)) return "0";
     int nDigits = 6;
-    if (x > 0 && std::isfinite(x)) {
-        const double d = 15 - std::ceil(std::log10(x));
+    // Negative values get as many digits as positive ones of the same magnitude.
+    const double a = std::fabs(x);
+    if (a > 0 && std::isfinite(a)) {
+        const double d = 15 - std::ceil(std::log10(a));
         if (d >= 0) nDigits = static_cast<int>(d);
     }
     // The longest text is a denormal: "0." and 15 + 324 digits; 309 integer digits at most.

@@ -142,14 +142,26 @@ void AppendUtf16Units(std::string& out, const char16_t* p, std::size_t n) {
 }
 
 void AppendUtf16(std::string& out, Bytes b) {
-    std::vector<char16_t> units;
-    units.reserve((b.size() + 1) / 2);
+    auto unit = [&b](std::size_t i) {
+        return static_cast<char32_t>(b[i] | ((i + 1 < b.size() ? b[i + 1] : 0) << 8));
+    };
     for (std::size_t i = 0; i < b.size(); i += 2) {
-        const char16_t u = static_cast<char16_t>(b[i] | ((i + 1 < b.size() ? b[i + 1] : 0) << 8));
+        const char32_t u = unit(i);
         if (u == 0) break;
-        units.push_back(u);
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+            continue;
+        }
+        if (u >= 0xD800 && u <= 0xDBFF && i + 2 < b.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendCodePoint(out, 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendCodePoint(out, u); // a lone surrogate becomes U+FFFD there
     }
-    AppendUtf16Units(out, units.data(), units.size());
 }
 
 bool AppendCodePage(std::string& out, Bytes b, int nCodePage, std::size_t* pUnits) {

@@ -509,8 +509,9 @@ std::string FormatVariantValue(ValueDescriptor& desc, const std::uint8_t* pData,
         return render::Guid(data2);
     case 165:
     case 173:
+        // Bytes, not text: shown as binary columns are, whatever zeros they hold.
         if (n <= 4) break;
-        return DefaultText(v.subspan(4), app);
+        return Hex(v.subspan(4), true);
     case 175:
         if (n <= 8) break;
         return DefaultText(v.subspan(8), app);

@@ -15,7 +15,7 @@ using ByteVec = std::vector<std::uint8_t>;
 
 ByteVec LE(std::uint64_t v, int n) {
     ByteVec b;
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < n; ++i) b.push_back(i < 8 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0);
     return b;
 }
 ByteVec Cat(ByteVec a, const ByteVec& b) {
@@ -88,7 +88,9 @@ TEST(ScalarRender, FloatFixedDigitsWithTrailingZerosRemoved) {
         {5e14, "500000000000000"},
         {1e15, "1000000000000000"},
         {0.0, "0"},
-        {-1e-7, "-0"},
+        {-1e-7, "-0.0000001"},
+        {-123.456, "-123.456"},
+        {-1e20, "-100000000000000000000"},
         {1.0 / 3, "0.333333333333333"},
     };
     for (const Case& c : cases) EXPECT_EQ(render::Float(F64(c.x), true), c.text) << c.x;
@@ -194,8 +196,11 @@ TEST(ScalarRender, DateTime2AndOffsets) {
     EXPECT_EQ(dto(49510, 3, 0, 330), "2019-05-04 19:15:10 +5:30");
     EXPECT_EQ(dto(49510500, 4, 3, 330), "2019-05-04 19:15:10.500  +5:30");
     EXPECT_EQ(dto(10 * 3600 + 600, 3, 0, -30), "2019-05-04 09:40:00 -0:30");
-    EXPECT_EQ(dto(2 * 3600, 3, 0, -300), " ");
-    EXPECT_EQ(dto(23 * 3600, 3, 0, 60), " "); // the local hour would be 24
+    // Local time across midnight moves the date.
+    EXPECT_EQ(dto(2 * 3600, 3, 0, -300), "2019-05-03 21:00:00 -5:0");
+    EXPECT_EQ(dto(23 * 3600 + 30 * 60, 3, 0, 60), "2019-05-05 00:30:00 +1:0");
+    EXPECT_EQ(dto(86400, 3, 0, -60), " "); // the stored UTC time itself is out of range
+    EXPECT_EQ(render::DateTimeOffset(ByteVec{0, 0, 0, 0, 0, 0, 0xC4, 0xFF}, 8, 0), " ");
     EXPECT_EQ(dto(0, 3, 0, 0), "2019-05-04 00:00:00 +0:0");
     // Other byte counts: time 0 on day 0, offset from the last two bytes.
     EXPECT_EQ(render::DateTimeOffset(ByteVec{0, 0, 0, 0x3C, 0x00}, 5, 0),
