@@ -127,6 +127,12 @@ CMdfReader::CMdfReader(std::string strPath, CDravoltBrevantProjApp& app, IEngine
 
 CMdfReader::~CMdfReader() = default;
 
+std::uint64_t CMdfReader::FilePageCount(std::int16_t nFileId) const {
+    if (nFileId == kPrimaryFileId) return m_nPageCount;
+    auto it = m_secondary.find(nFileId);
+    return it == m_secondary.end() ? 0 : it->second.nPageCount;
+}
+
 bool CMdfReader::Geometry(std::int16_t nFileId, FileGeometry& out) const {
     if (!m_bOpen) return false;
     if (nFileId == kPrimaryFileId) {
@@ -186,6 +192,12 @@ std::unique_ptr<CDataPage> CMdfReader::ReadCatalogPage(PagePointer ptr) {
     PageBytes p = ReadPage(ptr, 0);
     if (!p) return nullptr;
     return std::make_unique<CDataPage>(std::move(p), m_app, this);
+}
+
+std::unique_ptr<IamPage> CMdfReader::ReadIamPage(PagePointer ptr) {
+    PageBytes p = ReadPage(ptr, 1);
+    if (!p) return nullptr;
+    return std::make_unique<IamPage>(std::move(p), m_app, this);
 }
 
 PageBytes CMdfReader::ReadShiftCorrectedPage(PagePointer ptr) const {

@@ -14,6 +14,7 @@
 #include "pagestore/CBootPage.h"
 #include "pagestore/CPage_Header.h"
 #include "pagestore/DataFile.h"
+#include "pagestore/IamPage.h"
 #include "pagestore/PageTypes.h"
 #include "pagestore/RecordPage.h"
 
@@ -37,6 +38,8 @@ public:
     std::uint64_t Length() const { return m_nLength; }
     std::uint64_t PageCount() const { return m_nPageCount; }
     std::uint64_t ExtentCount() const { return m_nExtentCount; }
+    // Pages of the file with this id (0 when the file set has no such file).
+    std::uint64_t FilePageCount(std::int16_t nFileId) const;
     std::uint64_t BaseOffset() const { return m_nBaseOffset; }
     const std::string& DatabaseName() const { return m_strDatabaseName; }
     void SetDatabaseName(std::string s) { m_strDatabaseName = std::move(s); }
@@ -62,6 +65,7 @@ public:
     void ReleaseCurrentPage() { m_pCurrentPage.reset(); }
     std::unique_ptr<CDataPage> ReadDataPage(PagePointer ptr);
     std::unique_ptr<CDataPage> ReadCatalogPage(PagePointer ptr);
+    std::unique_ptr<IamPage> ReadIamPage(PagePointer ptr);
     // The bytes of a text page, corrected for a shift between the page ids stored in headers
     // and the physical positions: the page whose stored id says it is `ptr`.
     PageBytes ReadShiftCorrectedPage(PagePointer ptr) const;
