@@ -96,6 +96,13 @@ TEST(BinaryXml, NamespaceDeclarations) {
     // Implied declarations: p:e needs xmlns:p, the default-namespace f needs xmlns.
     y.Elem(1).EndAttrs().Elem(3).Elem(3).End().End().End();
     EXPECT_EQ(y.Decode(), "<p:e xmlns:p=\"urn:x\"><f xmlns=\"urn:x\"><f/></f></p:e>");
+
+    // Declarations written as attributes of the xmlns namespace: xmlns:p and xmlns.
+    Xb z;
+    z.Name(u"urn:x").Name(u"p").Name(u"e").Name(u"xmlns").Name(u"http://www.w3.org/2000/xmlns/");
+    z.QName(1, 2, 3).QName(5, 4, 2).QName(5, 0, 4).QName(0, 0, 3);
+    z.Elem(1).Attr(2, u"urn:x").Attr(3, u"urn:d").EndAttrs().Elem(4).End().End();
+    EXPECT_EQ(z.Decode(), "<p:e xmlns:p=\"urn:x\" xmlns=\"urn:d\"><e xmlns=\"\"/></p:e>");
 }
 
 TEST(BinaryXml, CommentsCdataAndProcessingInstructions) {
