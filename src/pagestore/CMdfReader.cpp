@@ -44,6 +44,12 @@ private:
     std::int32_t m_nLastId = 0;
 };
 
+// Pages of the system tables carry their index id (0..255) in the header; pages of user
+// allocation units carry 256 and above, with object ids that may equal a system table's.
+bool IsSystemIndexId(const std::uint8_t* page) {
+    return le::U16(page + 6) < 256;
+}
+
 } // namespace
 
 bool CMdfReader::IsPrimarySystemObject(std::int32_t id) {
@@ -200,6 +206,12 @@ std::unique_ptr<IamPage> CMdfReader::ReadIamPage(PagePointer ptr) {
     return std::make_unique<IamPage>(std::move(p), m_app, this);
 }
 
+std::unique_ptr<TextMixPage> CMdfReader::ReadTextMixPage(PagePointer ptr) {
+    PageBytes p = ReadShiftCorrectedPage(ptr);
+    if (!p) return nullptr;
+    return std::make_unique<TextMixPage>(std::move(p), m_app, this);
+}
+
 PageBytes CMdfReader::ReadShiftCorrectedPage(PagePointer ptr) const {
     if (auto h = ReadPageHeader(ptr)) {
         const std::int64_t k = static_cast<std::int64_t>(h->m_nPageId) - ptr.nPageId;
@@ -247,7 +259,7 @@ bool CMdfReader::MapPrimaryPages() {
         const std::int16_t nFileId = le::I16(page + 36);
         const std::int32_t nType = page[1];
         const auto nPage = static_cast<std::int32_t>(n);
-        if (IsPrimarySystemObject(nObjectId)) {
+        if (IsPrimarySystemObject(nObjectId) && IsSystemIndexId(page)) {
             system.Add(nObjectId, {nFileId, nPage, nType});
             bFoundSystem = true;
         }
@@ -280,7 +292,8 @@ std::int32_t CMdfReader::MapSecondaryFile(const IDataFile& source, const Seconda
         const auto nFileId =
             nForcedFileId > 0 ? static_cast<std::int16_t>(nForcedFileId) : nHeaderFileId;
         const auto nPage = static_cast<std::int32_t>(i);
-        if (IsSecondarySystemObject(nObjectId)) system.Add(nObjectId, {nFileId, nPage, nType});
+        if (IsSecondarySystemObject(nObjectId) && IsSystemIndexId(page))
+            system.Add(nObjectId, {nFileId, nPage, nType});
         if (nObjectId > 0 && nType == PAGE_TYPE_DATA)
             data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
         if (nFoundId == 0 && nHeaderFileId > 1) nFoundId = nHeaderFileId;

@@ -167,13 +167,16 @@ TEST(PageMaps, FilesPagesByHeaderObjectId) {
     f.SetPage(24, PageBuilder(PT_DATA, -5, {24, 1})); // negative: nowhere
     f.SetPage(25, PageBuilder(PT_IAM, 500, {25, 1}));
     f.SetPage(26, PageBuilder(PT_INDEX, 2187, {26, 3})); // header file id is kept as written
+    PageBuilder user34(PT_DATA, 34, {27, 1});            // a user allocation unit's page
+    user34.Header().nIndexId = 256;
+    f.SetPage(27, user34);
     Opened o(dir.Write("maps.mdf", f));
     CMdfReader& r = *o.reader;
     ASSERT_TRUE(r.IsOpen());
     const auto& sys = r.SystemPages();
     EXPECT_THAT(CMdfReader::PagesOf(sys, 34), ElementsAre(PageIndexEntry{1, 21, PT_DATA}));
     EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 34),
-                ElementsAre(PageIndexEntry{1, 21, PT_DATA}));
+                ElementsAre(PageIndexEntry{1, 21, PT_DATA}, PageIndexEntry{1, 27, PT_DATA}));
     EXPECT_THAT(CMdfReader::PagesOf(sys, 2187), ElementsAre(PageIndexEntry{3, 26, PT_INDEX}));
     EXPECT_TRUE(CMdfReader::PagesOf(sys, 64).empty());
     EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 64),
