@@ -17,6 +17,7 @@
 #include "pagestore/IamPage.h"
 #include "pagestore/PageTypes.h"
 #include "pagestore/RecordPage.h"
+#include "pagestore/TextMixPage.h"
 
 inline constexpr const char* kTextCannotOpen = "File cannot be open...........";
 inline constexpr const char* kTextNotValid =
@@ -69,6 +70,7 @@ public:
     // The bytes of a text page, corrected for a shift between the page ids stored in headers
     // and the physical positions: the page whose stored id says it is `ptr`.
     PageBytes ReadShiftCorrectedPage(PagePointer ptr) const;
+    std::unique_ptr<TextMixPage> ReadTextMixPage(PagePointer ptr);
     // Finds the boot page (page 9, corrected for a shift between stored page ids and physical
     // positions), decodes it and keeps the database name; the version text and the collation
     // go to the application. Returns the decoded page, or null when it lies outside the file.

@@ -148,6 +148,63 @@ Bytes SparseVectorValue(const std::vector<std::pair<std::uint16_t, Bytes>>& entr
     return b;
 }
 
+// ---- large values ----
+
+namespace {
+
+Bytes FragmentRow(std::uint64_t nBlobId, std::uint16_t nType, const Bytes& payload,
+                  std::size_t nMinFixed) {
+    Bytes fixed = Cat({LE64(nBlobId), LE16(nType), payload});
+    if (fixed.size() < nMinFixed) fixed.resize(nMinFixed, 0);
+    Bytes row{0x08, 0x00};
+    const Bytes end = LE16(static_cast<std::uint16_t>(4 + fixed.size()));
+    row.insert(row.end(), end.begin(), end.end());
+    row.insert(row.end(), fixed.begin(), fixed.end());
+    return row;
+}
+
+} // namespace
+
+Bytes SmallRootRow(std::uint64_t nBlobId, const Bytes& data) {
+    return FragmentRow(nBlobId, 0,
+                       Cat({LE16(static_cast<std::uint16_t>(data.size())), Bytes(4, 0), data}), 80);
+}
+
+Bytes DataFragmentRow(std::uint64_t nBlobId, const Bytes& data) {
+    return FragmentRow(nBlobId, 3, data, 0);
+}
+
+Bytes InternalRow(std::uint64_t nBlobId, const std::vector<LobLink>& links) {
+    Bytes payload = Cat({LE16(0), LE16(static_cast<std::uint16_t>(links.size())), LE16(0)});
+    for (const LobLink& l : links)
+        payload =
+            Cat({payload, LE32(l.nSize), LE32(0), LE32(static_cast<std::uint32_t>(l.page.nPageId)),
+                 LE16(static_cast<std::uint16_t>(l.page.nFileId)), LE16(l.nSlot)});
+    return FragmentRow(nBlobId, 2, payload, 80);
+}
+
+Bytes LargeRootRow(std::uint64_t nBlobId, const std::vector<LobLink>& links) {
+    Bytes payload =
+        Cat({LE16(5), LE16(static_cast<std::uint16_t>(links.size())), LE16(0), LE32(0)});
+    for (const LobLink& l : links)
+        payload = Cat({payload, LE32(l.nSize), LE32(static_cast<std::uint32_t>(l.page.nPageId)),
+                       LE16(static_cast<std::uint16_t>(l.page.nFileId)), LE16(l.nSlot)});
+    return FragmentRow(nBlobId, 5, payload, 80);
+}
+
+Bytes TextPointer(PagePointer page, std::uint16_t nSlot) {
+    return Cat({Bytes(8, 0), LE32(static_cast<std::uint32_t>(page.nPageId)),
+                LE16(static_cast<std::uint16_t>(page.nFileId)), LE16(nSlot)});
+}
+
+Bytes InRowRoot(const std::vector<LobLink>& links) {
+    Bytes b{0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    for (const LobLink& l : links)
+        b = Cat({b, LE32(l.nSize), LE32(static_cast<std::uint32_t>(l.page.nPageId)),
+                 LE16(static_cast<std::uint16_t>(l.page.nFileId)), LE16(l.nSlot)});
+    return b;
+}
+
 // ---- pages ----
 
 void WriteHeader(std::uint8_t* p, const PageHeaderFields& h) {

@@ -86,6 +86,22 @@ Bytes ForwardingStub(PagePointer target, std::uint16_t nSlot);
 // A sparse column vector (the value of the complex column that holds sparse columns).
 Bytes SparseVectorValue(const std::vector<std::pair<std::uint16_t, Bytes>>& entries);
 
+// Fragment rows of text pages, as SQL Server writes them (status 0x08, the fixed part holds
+// the blob id, the structure type and the payload; roots are at least 84 bytes long).
+struct LobLink {
+    std::uint32_t nSize = 0; // large root and in-row root: the value's length up to this part
+    PagePointer page{};
+    std::uint16_t nSlot = 0;
+};
+Bytes SmallRootRow(std::uint64_t nBlobId, const Bytes& data);
+Bytes DataFragmentRow(std::uint64_t nBlobId, const Bytes& data);
+Bytes InternalRow(std::uint64_t nBlobId, const std::vector<LobLink>& links);
+Bytes LargeRootRow(std::uint64_t nBlobId, const std::vector<LobLink>& links);
+// A 16-byte text pointer (text, ntext, image columns).
+Bytes TextPointer(PagePointer page, std::uint16_t nSlot);
+// An in-row root (max-type columns stored off the row): a 12-byte header and the links.
+Bytes InRowRoot(const std::vector<LobLink>& links);
+
 // Header fields of a page, laid out as SQL Server writes them.
 struct PageHeaderFields {
     std::uint8_t nHeaderVersion = 1;
