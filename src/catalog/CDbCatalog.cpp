@@ -9,12 +9,19 @@ CDbCatalog::CDbCatalog(CMdfReader& reader) : m_systemTables(reader), m_reader(re
     if (!Stopped()) m_systemTables.ReadFiles(m_files);
     m_reader.ResolveSecondaryFiles(m_files, m_reader.Path());
 
-    // The object pass decides the layout: no 2005+ object rows means a 2000 catalog.
+    // The object pass decides the layout: object rows of the later layout make it that one;
+    // without them, object rows of the 2000 layout make it a 2000 catalog. With neither, the
+    // option stays as the user set it, so the columns of a later-layout file whose object
+    // rows are lost are still read (and name their tables).
     m_systemTables.ResetRepairCounter();
     m_systemTables.ReadObjects(m_objects, false);
     if (!m_reader.SystemPages().empty()) {
-        app.m_bIsSql2000 = m_objects.empty();
-        if (app.m_bIsSql2000) m_systemTables.ReadObjects(m_objects, true);
+        if (m_objects.empty()) {
+            m_systemTables.ReadObjects(m_objects, true);
+            if (!m_objects.empty()) app.m_bIsSql2000 = true;
+        } else {
+            app.m_bIsSql2000 = false;
+        }
     }
     m_systemTables.ResetRepairCounter();
 
