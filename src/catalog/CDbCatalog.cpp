@@ -55,8 +55,9 @@ CDbCatalog::CDbCatalog(CMdfReader& reader) : m_systemTables(reader), m_reader(re
 }
 
 void CDbCatalog::BuildLegacyTables() {
-    for (const auto& [nId, index] : m_legacyIndexes) {
+    for (const auto& [nKey, index] : m_legacyIndexes) {
         if (Stopped()) return;
+        const std::int32_t nId = nKey;
         if (nId <= 100 || index.m_nIndexId != 1) continue;
         LegacyTableEntry t;
         t.m_nObjectId = nId;
