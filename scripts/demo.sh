@@ -8,4 +8,6 @@ cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target quarvel mksample >/dev/null
 mkdir -p out
 build/tools/mksample/mksample out/sample.mdf
+build/src/cli/quarvel info out/sample.mdf
+echo
 build/src/cli/quarvel pages out/sample.mdf

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <sys/wait.h>
 
+#include <filesystem>
+
+#include "support/DatabaseWriter.h"
 #include "support/TestFiles.h"
 
 using namespace qw;
@@ -104,4 +107,36 @@ TEST(Cli, ExitStatusAndMessages) {
     const Result help = RunQuarvel("--help");
     EXPECT_EQ(help.nExit, 0);
     EXPECT_NE(help.out.find("--format"), std::string::npos);
+}
+
+TEST(Cli, InfoAsJson) {
+    TempDir dir;
+    DatabaseSpec db;
+    db.strName = "Shop";
+    ObjectSpec t;
+    t.nId = 501;
+    t.strName = "Orders \"2024\"";
+    t.columns = {ColumnSpec{}};
+    t.columns[0].strName = "Id";
+    db.objects = {t};
+    db.files = {{1, "Shop", "C:\\Shop.mdf", 2}, {3, "Shop2", "C:\\Shop2.ndf", 2}};
+    const std::string path = dir.Write("shop.mdf", WriteDatabase(db));
+    const Result r = RunQuarvel("info " + Quoted(path) + " --format json");
+    EXPECT_EQ(r.nExit, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"version\":\" SQL Server 2008\",\"database\":\"Shop\",\"collation\":"
+                     "\"SQL_Latin1_General_CP1_CI_AS\",\"sql2000\":false,\"files\":["
+                     "{\"id\":1,\"name\":\"Shop\",\"path\":\"" +
+                         path +
+                         "\",\"pages\":" + std::to_string(std::filesystem::file_size(path) / 8192) +
+                         ",\"found\":true,\"log\":false},"
+                         "{\"id\":3,\"name\":\"Shop2\",\"path\":\"" +
+                         dir.File("Shop2.ndf") +
+                         "\",\"pages\":0,\"found\":false,\"log\":false}],"
+                         "\"objects\":[{\"id\":501,\"name\":\"Orders \\\"2024\\\"\",\"type\":\"U "
+                         "\",\"parent\":0}]}\n");
+    const Result text = RunQuarvel("info " + Quoted(path));
+    EXPECT_NE(text.out.find("(missing: not found beside the primary file)"), std::string::npos)
+        << text.out;
+    const Result bad = RunQuarvel("info " + Quoted(path) + " --collation Klingon_CI_AS");
+    EXPECT_EQ(bad.nExit, 2);
 }
