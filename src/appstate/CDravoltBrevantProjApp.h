@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-class CTableRowDecoder;
+class IRowLayout;
 
 struct CollationEntry {
     std::string strName;
@@ -30,7 +30,8 @@ struct CDravoltBrevantProjApp {
     std::atomic<bool> m_bStopRequested{false};
     std::atomic<int> m_nOutputLine{0};
     std::atomic<bool> m_bListingMode{false};
-    std::atomic<const CTableRowDecoder*> m_pCurrentRowDecoder{nullptr};
+    // The row decoder of the running listing, for the completion of compressed rows.
+    std::atomic<const IRowLayout*> m_pCurrentRowDecoder{nullptr};
 
     // Scan settings.
     int m_nRecoveryOption = RECOVERY_COMPLETE_DATABASE;

@@ -103,6 +103,14 @@ public:
 
     // Column descriptors of a row in the compressed format (filled by the compression decoder).
     std::vector<std::uint8_t> m_columnDescriptors;
+    // A compressed row after completion: one entry per column, holding the value in the form
+    // an uncompressed row stores it (so the value formatter reads it like any other).
+    struct CompletedColumn {
+        bool bNull = false;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<CompletedColumn> m_completed;
+    bool m_bCompleted = false;
 
 private:
     CPrimaryRecord() = default;

@@ -11,47 +11,10 @@
 #include <span>
 #include <string>
 
-#include "rowdecode/TableColumn.h"
+#include "catalog/TableColumn.h"
+#include "pagestore/TypeCodes.h"
 
 struct CDravoltBrevantProjApp;
-
-// Column type codes.
-enum : std::int32_t {
-    TYPE_BIGINT = 0,
-    TYPE_BINARY = 1,
-    TYPE_BIT = 2,
-    TYPE_CHAR = 3,
-    TYPE_DATETIME = 4,
-    TYPE_DATE = 5,
-    TYPE_TIME = 6,
-    TYPE_DATETIME2 = 7,
-    TYPE_DATETIMEOFFSET = 8,
-    TYPE_INT = 9,
-    TYPE_NCHAR = 10,
-    TYPE_NVARCHAR = 11,
-    TYPE_SMALLINT = 13,
-    TYPE_TINYINT = 14,
-    TYPE_UNIQUEIDENTIFIER = 15,
-    TYPE_VARBINARY = 16,
-    TYPE_VARCHAR = 17,
-    TYPE_SYSTEM_232 = 18, // stored as TYPE_NVARCHAR by the column builder
-    TYPE_NTEXT = 19,
-    TYPE_SQL_VARIANT = 20,
-    TYPE_MONEY = 21,
-    TYPE_FLOAT = 22,
-    TYPE_NUMERIC = 23,
-    TYPE_DECIMAL = 24,
-    TYPE_IMAGE = 25,
-    TYPE_TEXT = 26,
-    TYPE_SMALLDATETIME = 27,
-    TYPE_REAL = 28,
-    TYPE_SMALLMONEY = 29,
-    TYPE_TIMESTAMP = 30,
-    TYPE_HIERARCHYID = 31,
-    TYPE_GEOMETRY = 32,
-    TYPE_CLR = 33, // geography and user CLR types
-    TYPE_XML = 34,
-};
 
 // The bit columns of one row share bytes of the fixed part: eight columns to a byte, least
 // significant bit first. The row reader makes one per row with next bit index 8 (so the first
