@@ -41,4 +41,6 @@ enum : std::int32_t {
     TYPE_CLR = 33, // geography and user CLR types
     TYPE_XML = 34,
 };
-
+// Type code of a SQL Server system type id (before the column builder's adjustments: image
+// gives 26 here, CLR types 33, type 232 gives 18).
+int TypeCodeFromSystemType(std::uint8_t nSystemType);

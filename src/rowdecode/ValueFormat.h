@@ -43,10 +43,6 @@ struct ValueDescriptor {
     std::int32_t m_nTypeCode = 0;
 };
 
-// Type code of a SQL Server system type id (before the column builder's adjustments: image
-// gives 26 here, CLR types 33, type 232 gives 18).
-int TypeCodeFromSystemType(std::uint8_t nSystemType);
-
 // The integer between the first "(" and the first ")" of a type text; 0 when there is none.
 std::int32_t DeclaredLength(const std::string& strType);
 
