@@ -192,6 +192,7 @@ void CDbCatalog::ResetForTeardown() {
     m_tableRsColumns.clear();
     m_tablePages.clear();
     m_pageSet.clear();
+    m_tableColumnList.clear();
     m_bResolved = false;
 }
 

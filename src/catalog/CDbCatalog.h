@@ -11,6 +11,7 @@
 
 #include "catalog/SystemEntries.h"
 #include "catalog/SystemTableReader.h"
+#include "catalog/TableColumn.h"
 #include "pagestore/CMdfReader.h"
 
 // A page of the current table, in the order it was found.
@@ -29,6 +30,18 @@ struct TableConstraint {
     std::string m_strType;
 };
 
+// A value of a module or computed column as sysobjvalues (or syscomments) holds it: the object
+// id and sub-object id as decimal text and the value as "0x" and hexadecimal digits.
+struct ValueTriple {
+    std::string strObjectId;
+    std::string strSubObjectId;
+    std::string strValue;
+};
+
+// The text of a value triple's value: UTF-16 when a byte after the first is zero, else
+// single-byte text in the default code page.
+std::string DecodeTripleValue(const std::string& strHex);
+
 class CDbCatalog {
 public:
     // Builds the whole catalog: boot page, secondary files, then every system table in turn.
@@ -44,6 +57,25 @@ public:
     ScalarTypeEntry FindScalarType(std::int32_t nSystemTypeId, std::int32_t nUserTypeId) const;
     // Empties every list before the catalog goes away.
     void ResetForTeardown();
+
+    // Finds an object and works out, for a table, its rowset, allocation unit, pages and the
+    // type, place and null bit of every column; the workspace describes it afterwards. For a
+    // module (view, procedure, constraint ...) the result is three pseudo columns holding its
+    // id, its type code and its name. Empty when the object is not found.
+    std::vector<TableColumn> ResolveObject(const std::string& strName, const std::string& strType,
+                                           const std::vector<ValueTriple>& triples);
+    static TableColumn BuildTableColumn(const std::string& strName, const std::string& strType,
+                                        std::int32_t nTypeCode);
+
+    // The steps of the resolution, each writing the workspace member it is named after.
+    void PickRowset(std::int32_t nObjectId);
+    void PickAllocationUnit(std::int64_t nRowsetId);
+    void TableRowsets(std::int32_t nObjectId);
+    void TablePages();
+    void TableColumns(std::int32_t nObjectId);
+    void RowsetColumns(std::int64_t nRowsetId);
+    std::vector<IndexColumnEntry> IndexColumns(std::int32_t nObjectId);
+    void TableConstraints(std::int32_t nObjectId);
 
     CMdfReader& Reader() const { return m_reader; }
     bool IsSql2000() const { return m_reader.App().m_bIsSql2000; }
@@ -85,7 +117,11 @@ public:
     std::int32_t m_nFirstStoredColumn = 0;
     ObjectEntry m_currentObject;
     bool m_bPagesFromIndex = false;
+    // The table's allocation unit row lists no page: it is empty, and what pages carry its id
+    // are freed pages holding deleted rows.
+    bool m_bAllocationUnitEmpty = false;
     std::set<std::pair<std::int16_t, std::int32_t>> m_pageSet;
+    std::vector<TableColumn> m_tableColumnList;
 
 private:
     bool Stopped() const { return m_reader.App().StopRequested(); }
@@ -93,6 +129,7 @@ private:
     void LegacyColumnPass();
     void SynthesiseObjects();
     void BuildForeignKeys();
+    void AddTablePage(const PageIndexEntry& e, bool bThroughPageSet);
 
     CMdfReader& m_reader;
 };

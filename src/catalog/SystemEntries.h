@@ -130,7 +130,7 @@ struct IndexColumnEntry { // sysiscols
     std::int32_t m_nColumnId = -1;
     std::uint8_t m_nProperty1 = 255;
     std::uint8_t m_nProperty2 = 255;
-    std::int32_t m_nZero = 0;
+    std::int32_t m_nIndexStatus = 0; // filled with the status of the index by the layout resolution
 };
 
 struct IndexEntry { // sysidxstats

@@ -1,6 +1,7 @@
 // Parsed command line of the quarvel command.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct CliOptions {
     bool bDeleted = false;
     bool bAdvancedDeleted = false;
     bool bQuiet = false;
+    bool bAllRows = false;
+    bool bFullValues = false;
+    std::uint64_t nScreen = 1;
 };
 
 // Exit codes.
@@ -27,3 +31,4 @@ bool PrepareApp(const CliOptions& opt, CDravoltBrevantProjApp& app, std::string&
 
 int RunPages(const CliOptions& opt);
 int RunInfo(const CliOptions& opt);
+int RunRows(const CliOptions& opt);

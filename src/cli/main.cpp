@@ -16,6 +16,8 @@ constexpr const char* kUsage =
     "Commands:\n"
     "  info DB.mdf      version, database name, collation, files and the objects of the\n"
     "                   catalog (id, type, parent, name)\n"
+    "  rows DB.mdf TABLE  the rows of a table, 1000 per screen page (first stored column\n"
+    "                   first; columns that are not stored are left out)\n"
     "  pages DB.mdf     file length, page count, base offset and the page maps\n"
     "                   (object id -> number of pages) of the system, data and IAM pages\n"
     "\n"
@@ -25,9 +27,12 @@ constexpr const char* kUsage =
     "  --sql2000        read the catalog in the SQL Server 2000 layout (it is used anyway when\n"
     "                   the file has no catalog rows of the later layout)\n"
     "  --collation C    auto (default: the database's own) or a collation name\n"
+    "  --screen N       with rows: the N-th screen page of 1000 rows (default 1)\n"
+    "  --all            with rows: every row\n"
+    "  --full-values    with rows: large values in full instead of <BINARY DATA> placeholders\n"
+    "  --format FMT     text (default), json, or csv (rows only)\n"
     "  --deleted        include deleted rows\n"
     "  --advanced-deleted  also search pages for rows no slot points to any more\n"
-    "  --format FMT     text (default) or json\n"
     "  --quiet          no progress on stderr\n"
     "  --help           this text\n"
     "  --version        the tool's version\n"
@@ -58,6 +63,16 @@ int main(int argc, char** argv) {
             return EXIT_DONE;
         } else if (a == "--quiet" || a == "-q") {
             opt.bQuiet = true;
+        } else if (a == "--all") {
+            opt.bAllRows = true;
+        } else if (a == "--full-values") {
+            opt.bFullValues = true;
+        } else if (a == "--screen") {
+            std::string n;
+            if (!value(n) || n.empty() || n.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoull(n) == 0)
+                return BadArguments("--screen needs a page number from 1");
+            opt.nScreen = std::stoull(n);
         } else if (a == "--sql2000") {
             opt.bSql2000 = true;
         } else if (a == "--deleted") {
@@ -72,7 +87,7 @@ int main(int argc, char** argv) {
             opt.ndfPaths.push_back(p);
         } else if (a == "--format") {
             if (!value(opt.strFormat)) return BadArguments("--format needs text or json");
-            if (opt.strFormat != "text" && opt.strFormat != "json")
+            if (opt.strFormat != "text" && opt.strFormat != "json" && opt.strFormat != "csv")
                 return BadArguments("unknown format '" + opt.strFormat + "'");
         } else if (a.size() > 1 && a[0] == '-') {
             return BadArguments("unknown option '" + a + "'");
@@ -83,6 +98,12 @@ int main(int argc, char** argv) {
         }
     }
     if (opt.strCommand.empty()) return BadArguments("no command given");
+    if (opt.strCommand == "rows") {
+        if (opt.positional.size() != 2)
+            return BadArguments("rows takes a data file and a table name");
+        return RunRows(opt);
+    }
+    if (opt.strFormat == "csv") return BadArguments("--format csv is for rows");
     if (opt.strCommand == "pages" || opt.strCommand == "info") {
         if (opt.positional.size() != 1)
             return BadArguments(opt.strCommand + " takes one data file");

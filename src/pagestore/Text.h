@@ -11,6 +11,9 @@ namespace text {
 // U+FFFD. With bStopAtNul the text ends at the first zero code unit.
 std::string Utf16ToUtf8(std::span<const std::uint8_t> bytes, bool bStopAtNul = false);
 
+// Single-byte Windows-1252 text, up to its first zero byte, into UTF-8.
+std::string Cp1252ToUtf8(std::span<const std::uint8_t> bytes);
+
 // Appends one code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t c);
 

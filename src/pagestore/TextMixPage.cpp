@@ -13,12 +13,6 @@ namespace {
 // Deeper trees than this are damaged: real values need four or five levels.
 constexpr int kMaxDepth = 32;
 
-// Windows-1252 characters of bytes 0x80..0x9F (0 where the code page has none).
-constexpr char16_t k1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
 } // namespace
 
 TextRecord::TextRecord(const std::uint8_t* pRow, const PageRef& page, int nAvailable) {
@@ -66,13 +60,7 @@ std::string LobRenderer::Hex(std::span<const std::uint8_t> bytes) {
 }
 
 std::string LobRenderer::Narrow1252(std::span<const std::uint8_t> bytes) {
-    std::string s;
-    for (std::uint8_t b : bytes) {
-        if (b == 0) break;
-        const char16_t c = b >= 0x80 && b < 0xA0 ? k1252[b - 0x80] : b;
-        text::AppendUtf8(s, c ? c : b);
-    }
-    return s;
+    return text::Cp1252ToUtf8(bytes);
 }
 
 std::string LobRenderer::Narrow(std::span<const std::uint8_t> bytes) const {
