@@ -32,3 +32,4 @@ bool PrepareApp(const CliOptions& opt, CDravoltBrevantProjApp& app, std::string&
 int RunPages(const CliOptions& opt);
 int RunInfo(const CliOptions& opt);
 int RunRows(const CliOptions& opt);
+int RunReport(const CliOptions& opt);

@@ -18,6 +18,12 @@ constexpr const char* kUsage =
     "                   catalog (id, type, parent, name)\n"
     "  rows DB.mdf TABLE  the rows of a table, 1000 per screen page (first stored column\n"
     "                   first; columns that are not stored are left out)\n"
+    "  report DB.mdf    for every user table: pages found, rows decoded, the rows the catalog\n"
+    "                   says it stores, rows that could not be read, large values that could\n"
+    "                   not be read whole\n"
+    "  report DB.mdf    for every user table: pages found, rows decoded, the rows the catalog\n"
+    "                   says it stores, rows that could not be read, large values that could\n"
+    "                   not be read whole\n"
     "  pages DB.mdf     file length, page count, base offset and the page maps\n"
     "                   (object id -> number of pages) of the system, data and IAM pages\n"
     "\n"
@@ -104,9 +110,10 @@ int main(int argc, char** argv) {
         return RunRows(opt);
     }
     if (opt.strFormat == "csv") return BadArguments("--format csv is for rows");
-    if (opt.strCommand == "pages" || opt.strCommand == "info") {
+    if (opt.strCommand == "pages" || opt.strCommand == "info" || opt.strCommand == "report") {
         if (opt.positional.size() != 1)
             return BadArguments(opt.strCommand + " takes one data file");
+        if (opt.strCommand == "report") return RunReport(opt);
         return opt.strCommand == "pages" ? RunPages(opt) : RunInfo(opt);
     }
     return BadArguments("unknown command '" + opt.strCommand + "'");

@@ -1,6 +1,7 @@
 // The quarvel command as a script sees it: output, exit status and messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <sys/wait.h>
@@ -139,4 +140,39 @@ TEST(Cli, InfoAsJson) {
         << text.out;
     const Result bad = RunQuarvel("info " + Quoted(path) + " --collation Klingon_CI_AS");
     EXPECT_EQ(bad.nExit, 2);
+}
+
+TEST(Cli, RowsAndReportOnARealFile) {
+    QUARVEL_REQUIRE_CORPUS();
+    const std::string db = Quoted((CorpusDir() / "nw2.mdf").string());
+    const Result json = RunQuarvel("rows " + db + " Shippers --format json");
+    EXPECT_EQ(json.nExit, 0) << json.err;
+    EXPECT_EQ(
+        json.out,
+        "{\"table\":\"Shippers\",\"columns\":[\"ShipperID\",\"CompanyName\",\"Phone\"],\"rows\":["
+        "[\"1\",\"Speedy Express\",\"(503) 555-9831\"],[\"2\",\"United Package\",\"(503) "
+        "555-3199\"],"
+        "[\"3\",\"Federal Shipping\",\"(503) 555-9931\"]]}\n");
+    // CSV quotes fields with commas, quotes and line breaks, and ends lines with CR LF.
+    const Result csv = RunQuarvel("rows " + db + " Employees --format csv");
+    EXPECT_EQ(csv.nExit, 0);
+    EXPECT_NE(csv.out.find("\"Vice President, Sales\""), std::string::npos);
+    EXPECT_NE(csv.out.find("\"507 - 20th Ave. E.\r\nApt. 2A\""), std::string::npos);
+    EXPECT_NE(csv.out.find("\r\n2,Fuller,"), std::string::npos);
+    // Screen pages of 1000 rows.
+    const Result second = RunQuarvel("rows " + db + " \"Order Details\" --screen 3 --format json");
+    EXPECT_EQ(std::count(second.out.begin(), second.out.end(), '['), 1 + 155 + 1); // columns, rows
+    const Result missing = RunQuarvel("rows " + db + " NoSuchTable");
+    EXPECT_EQ(missing.nExit, 2);
+    EXPECT_NE(missing.err.find("no table 'NoSuchTable'"), std::string::npos);
+
+    const Result report = RunQuarvel("report " + db + " --format json");
+    EXPECT_EQ(report.nExit, 0);
+    EXPECT_NE(
+        report.out.find("{\"name\":\"Order "
+                        "Details\",\"pages\":16,\"rows\":2155,\"stored_rows\":2155,\"invalid\":0,"
+                        "\"lob_failures\":0}"),
+        std::string::npos)
+        << report.out;
+    EXPECT_NE(report.out.find("\"totals\":{\"tables\":13,"), std::string::npos);
 }
