@@ -5,6 +5,7 @@
 #include "appstate/CDravoltBrevantProjApp.h"
 #include "pagestore/Bytes.h"
 #include "pagestore/CMdfReader.h"
+#include "pagestore/Compression.h"
 #include "pagestore/RecordPage.h"
 
 namespace {
@@ -67,9 +68,10 @@ CPrimaryRecord::CPrimaryRecord(const std::uint8_t* pRow, const PageRef& page, in
         return;
     }
     if (!AcceptType(pRow)) return;
-    // Rows in the compressed format keep their header flags here; the compression decoder
-    // completes them.
-    if (m_bCompressed) return;
+    if (m_bCompressed) {
+        DecodeCompressed(pRow, m_nAvailable);
+        return;
+    }
 
     std::vector<std::uint8_t> target;
     if (m_nRecordType == RECORD_FORWARDING_STUB) {
@@ -110,8 +112,102 @@ CPrimaryRecord::CPrimaryRecord(const std::uint8_t* pRow, const PageRef& page, in
         m_bCompressed = (a & 0x01) != 0;
         m_bHasNullBitmap = (a & 0x10) != 0;
         m_bHasVarColumns = (a & 0x20) != 0;
+        if (m_bCompressed) {
+            // The row's prefixes and symbols refer to the compression record of its own page.
+            DecodeCompressed(pRow, m_nAvailable);
+            const IRowLayout* pLayout = page.pApp->m_pCurrentRowDecoder.load();
+            if (pLayout && !page.pApp->m_bIsSql2000 && !m_bInvalid)
+                CompleteCompressedRow(*this, DecodeCompressionInfo(targetPage.Ref()), *pLayout);
+            return;
+        }
     }
     DecodeBody(pRow, m_nAvailable);
+}
+
+void CPrimaryRecord::DecodeCompressed(const std::uint8_t* pRow, int nAvailable) {
+    const std::span<const std::uint8_t> row(pRow, static_cast<std::size_t>(nAvailable));
+    // Bit 4 of the header byte marks the long data region; there is no null bitmap (NULL is a
+    // descriptor) and bit 5 marks versioning information after the row, which is not read.
+    const bool bHasLong = (pRow[0] & 0x10) != 0;
+    m_bHasNullBitmap = false;
+    m_bHasVarColumns = bHasLong;
+
+    // Column count: one byte, or two when the first has bit 7 set (bit 7 is the marker, the
+    // other 15 bits the count, high byte first).
+    int p = 1;
+    const std::uint8_t b0 = le::U8At(row, 1);
+    int nCount = b0;
+    if (b0 & 0x80) {
+        nCount = ((b0 & 0x7F) << 8) | le::U8At(row, 2);
+        p = 3;
+    } else {
+        p = 2;
+    }
+    if (nAvailable < p || nCount < 1 || nCount > 1024) {
+        m_bInvalid = true;
+        return;
+    }
+    m_nColumnCount = nCount;
+
+    const int nDescriptorBytes = (nCount + 1) / 2;
+    m_columnDescriptors.reserve(static_cast<std::size_t>(nCount));
+    for (int i = 0; i < nCount && p + i / 2 < nAvailable; ++i) {
+        const std::uint8_t b = pRow[p + i / 2];
+        m_columnDescriptors.push_back(static_cast<std::uint8_t>(i % 2 == 0 ? b & 0x0F : b >> 4));
+    }
+    const int nClusters = (nCount - 1) / 30;
+    const int nShortStart = p + nDescriptorBytes + nClusters;
+    int nShort = 0;
+    for (std::uint8_t d : m_columnDescriptors) nShort += ShortSize(d);
+    const int nShortEnd = nShortStart + nShort;
+    if (nShort >= 1 && nShort < kMaxRowSize && nShortEnd < kMaxRowSize && nShortEnd <= nAvailable) {
+        m_fixedData.assign(pRow + nShortStart, pRow + nShortEnd);
+        m_nFixedLength = static_cast<std::int16_t>(nShort);
+    }
+    int nEnd = nShortEnd;
+
+    if (bHasLong && nShortEnd < nAvailable) {
+        int q = nShortEnd;
+        const std::uint8_t nFlag = pRow[q++];
+        int nEntries = 0;
+        if ((nFlag & 1) && nAvailable - nShortEnd > 3) {
+            nEntries = le::U16At(row, static_cast<std::size_t>(q));
+            q += 2;
+            if (nEntries < 1 || nEntries > nCount) nEntries = 0;
+            for (int k = 0; k < nEntries; ++k) {
+                const std::uint16_t v = le::U16At(row, static_cast<std::size_t>(q + 2 * k));
+                m_longEntries.push_back(
+                    {static_cast<std::uint16_t>(v & 0x7FFF), (v & 0x8000) != 0});
+            }
+            q += 2 * nEntries;
+        }
+        q += nClusters;
+        const int nValuesStart = q;
+        int nPrevEnd = 0;
+        const CDravoltBrevantProjApp& app = *m_pPage->pApp;
+        for (int k = 0; k < nEntries && !app.StopRequested(); ++k) {
+            const LongEntry& e = m_longEntries[static_cast<std::size_t>(k)];
+            VarValue value;
+            value.bComplex = e.bFlag;
+            const int nLen = e.nEnd - nPrevEnd;
+            const int nStop = nValuesStart + e.nEnd;
+            if (nLen > 0 && nLen < nAvailable && nLen < static_cast<int>(kPageSize) &&
+                nStop < static_cast<int>(kPageSize) && nStop <= nAvailable) {
+                value.bytes.assign(pRow + nValuesStart + nPrevEnd, pRow + nStop);
+                value.bytes.resize(value.bytes.size() + 2, 0);
+                value.nLength = nLen;
+                nPrevEnd = e.nEnd;
+                nEnd = nStop;
+            }
+            m_varValues.push_back(std::move(value));
+        }
+        m_nVarColumnCount = nEntries;
+        nEnd = std::max(nEnd, nValuesStart);
+    }
+    if (nEnd > 0 && nEnd <= nAvailable) {
+        m_recordBytes.assign(pRow, pRow + nEnd);
+        m_nRecordLength = nEnd;
+    }
 }
 
 int CPrimaryRecord::DecodeBody(const std::uint8_t* pRow, int nAvailable) {

@@ -101,19 +101,30 @@ public:
     // slot points to. Reads at most min(8060, nAvailable) bytes.
     static int ProbeLength(const std::uint8_t* pRow, const PageRef& page, int nAvailable);
 
-    // Column descriptors of a row in the compressed format (filled by the compression decoder).
+    // Rows in the compressed format: one 4-bit descriptor per column (values below), the short
+    // values back to back in m_fixedData, the long values in m_varValues (one per long column,
+    // in column order; a value that failed its bounds has no bytes) and their offset entries.
     std::vector<std::uint8_t> m_columnDescriptors;
+    struct LongEntry {
+        std::uint16_t nEnd = 0; // end of the value, counted from the start of the long values
+        bool bFlag = false;     // bit 15: the value is complex (a pointer to data off the row)
+    };
+    std::vector<LongEntry> m_longEntries;
     // A compressed row after completion: one entry per column, holding the value in the form
-    // an uncompressed row stores it (so the value formatter reads it like any other).
+    // an uncompressed row stores it (so the value formatter reads it like any other). A value
+    // that could not be rebuilt has no bytes and is not null: it shows empty.
     struct CompletedColumn {
         bool bNull = false;
         std::vector<std::uint8_t> bytes;
+        bool bComplex = false; // a long value stored as a pointer to data off the row
     };
     std::vector<CompletedColumn> m_completed;
     bool m_bCompleted = false;
 
 private:
     CPrimaryRecord() = default;
+    // The header, descriptors, short data and long data region of a compressed row.
+    void DecodeCompressed(const std::uint8_t* pRow, int nAvailable);
     // Fixed part, column count, null bitmap and variable part; returns the end position, 0 when
     // the row has no usable end, -1 when there is no column count.
     int DecodeBody(const std::uint8_t* pRow, int nAvailable);

@@ -41,10 +41,23 @@ std::unique_ptr<CPrimaryRecord> PrimaryRecordPage::DecodeAt(std::uint16_t nOffse
                                             static_cast<int>(kPageSize - nOffset), bFollowStubs);
 }
 
+std::unique_ptr<CPrimaryRecord>
+PrimaryRecordPage::Completed(std::unique_ptr<CPrimaryRecord> pRecord) const {
+    // Compressed rows are completed only while a listing has published its column types; a row
+    // reached through a forwarding stub was completed against its own page.
+    if (!pRecord || !pRecord->m_bCompressed || pRecord->m_bInvalid || pRecord->m_bCompleted ||
+        pRecord->m_nForwardedSlot >= 0 || m_app.m_bIsSql2000)
+        return pRecord;
+    if (const IRowLayout* pLayout = m_app.m_pCurrentRowDecoder.load())
+        CompleteCompressedRow(*pRecord, m_compression, *pLayout);
+    return pRecord;
+}
+
 PrimaryRecordPage::PrimaryRecordPage(PageBytes pBytes, const CDravoltBrevantProjApp& app,
                                      CMdfReader* pReader)
     : RecordPage(std::move(pBytes), app, pReader) {
     if (PassesPageChecks()) {
+        if (!m_app.m_bIsSql2000) m_compression = DecodeCompressionInfo(m_ref);
         if (m_app.m_bShowDeleted && m_app.m_bShowAdvancedDeleted) SearchUnreferencedRows();
         const bool bUpperIndexLevel =
             m_header.m_nPageType == PAGE_TYPE_INDEX && m_header.m_nLevel != 0;
@@ -55,7 +68,7 @@ PrimaryRecordPage::PrimaryRecordPage(PageBytes pBytes, const CDravoltBrevantProj
             if (bUpperIndexLevel || bAllGhosts)
                 m_records.emplace_back();
             else
-                m_records.push_back(DecodeAt(nOffset, true));
+                m_records.push_back(Completed(DecodeAt(nOffset, true)));
         }
     }
     m_slotOffsets.clear();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "pagestore/CPage_Header.h"
+#include "pagestore/Compression.h"
 #include "pagestore/PageTypes.h"
 #include "pagestore/Record.h"
 
@@ -60,12 +61,17 @@ public:
     std::size_t RecordCount() const { return m_records.size(); }
     // Offsets of the rows found by the search (the page's own slots first); empty otherwise.
     const std::vector<std::uint16_t>& FoundRowOffsets() const { return m_foundOffsets; }
+    // The page's compression information (empty unless type flag bit 7 is set); decoded by the
+    // full decode only, and not for a legacy catalog.
+    const CompressionInfo& Compression() const { return m_compression; }
 
 private:
     void SearchUnreferencedRows();
     std::unique_ptr<CPrimaryRecord> DecodeAt(std::uint16_t nOffset, bool bFollowStubs) const;
+    std::unique_ptr<CPrimaryRecord> Completed(std::unique_ptr<CPrimaryRecord> pRecord) const;
 
     std::vector<std::uint16_t> m_foundOffsets;
+    CompressionInfo m_compression;
 };
 
 class CDataPage : public PrimaryRecordPage {

@@ -129,13 +129,13 @@ TEST(Record, RecordTypesAndDeletedRows) {
         EXPECT_EQ(d[0].m_bDeleted, c.bDeletedFlag) << c.nType << " " << c.bShowDeleted;
         EXPECT_EQ(d[0].HasRecordBytes(), c.bAccepted) << c.nType;
     }
-    // A compressed row is recognised and left for the compression decoder.
-    Bytes compressed = RowBuilder().Fixed(LE32(1)).Build();
-    compressed[0] |= 1;
-    Decoded d({compressed});
+    // A row in the compressed format is decoded by its own rules: header byte, one column,
+    // descriptor 5 (a 4-byte short value).
+    Decoded d({Bytes{0x01, 0x01, 0x05, 1, 2, 3, 4}});
     EXPECT_TRUE(d[0].m_bCompressed);
     EXPECT_FALSE(d[0].m_bInvalid);
-    EXPECT_FALSE(d[0].HasRecordBytes());
+    EXPECT_EQ(d[0].m_fixedData, (Bytes{1, 2, 3, 4}));
+    EXPECT_EQ(d[0].m_nRecordLength, 7);
 }
 
 TEST(Record, SparseVectors) {
