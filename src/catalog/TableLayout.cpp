@@ -392,7 +392,8 @@ std::vector<TableColumn> CDbCatalog::ResolveObject(const std::string& strName,
         const std::string strSub = std::to_string(nSubId);
         std::string out;
         for (const ValueTriple& t : triples) {
-            if (t.strObjectId != strId || t.strSubObjectId != strSub || t.strValue.size() <= 2)
+            if (t.strObjectId != strId || t.strSubObjectId != strSub || t.strValue.size() <= 2 ||
+                t.strValue.compare(0, 2, "0x") != 0)
                 continue;
             const std::string v = DecodeTripleValue(t.strValue);
             out = bJoin ? out + v : v;

@@ -8,6 +8,7 @@
 #include "cli/CliNotify.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "rowdecode/ModuleText.h"
 
 namespace {
 
@@ -70,6 +71,24 @@ int RunInfo(const CliOptions& opt) {
         app.m_strVersion.empty() ? "Unknown SQL Version" : app.m_strVersion;
     const std::vector<FileLine> files = Files(c);
 
+    // Per user table: its column descriptions and its keys and constraints.
+    struct TableLine {
+        std::string strName;
+        std::vector<std::string> columns;
+        std::vector<TableConstraint> constraints;
+    };
+    std::vector<TableLine> tables;
+    std::vector<ValueTriple> bulk;
+    CollectValueTriples(*session.m_pCatalog, bulk, notify);
+    for (const ObjectEntry& o : std::vector<ObjectEntry>(c.m_objects)) {
+        if (o.m_strType != "U ") continue;
+        TableLine t{o.m_strName, {}, {}};
+        for (const TableColumn& col : session.m_pCatalog->ResolveObject(o.m_strName, "U ", bulk))
+            if (std::string d = ColumnDescription(col); !d.empty()) t.columns.push_back(d);
+        t.constraints = c.m_tableConstraints;
+        tables.push_back(std::move(t));
+    }
+
     if (opt.strFormat == "json") {
         std::string s = "{\"version\":" + json::Quote(strVersion) +
                         ",\"database\":" + json::Quote(session.m_pReader->DatabaseName()) +
@@ -89,6 +108,19 @@ int RunInfo(const CliOptions& opt) {
             s += (i ? ",{" : "{") + std::string("\"id\":") + std::to_string(o.m_nId) +
                  ",\"name\":" + json::Quote(o.m_strName) + ",\"type\":" + json::Quote(o.m_strType) +
                  ",\"parent\":" + std::to_string(o.m_nParentId) + "}";
+        }
+        s += "],\"tables\":[";
+        for (std::size_t i = 0; i < tables.size(); ++i) {
+            s += (i ? ",{" : "{") + std::string("\"name\":") + json::Quote(tables[i].strName) +
+                 ",\"columns\":[";
+            for (std::size_t k = 0; k < tables[i].columns.size(); ++k)
+                s += (k ? "," : "") + json::Quote(tables[i].columns[k]);
+            s += "],\"constraints\":[";
+            for (std::size_t k = 0; k < tables[i].constraints.size(); ++k)
+                s += (k ? ",{" : "{") + std::string("\"name\":") +
+                     json::Quote(tables[i].constraints[k].m_strName) +
+                     ",\"type\":" + json::Quote(tables[i].constraints[k].m_strType) + "}";
+            s += "]}";
         }
         std::printf("%s]}\n", s.c_str());
         return EXIT_DONE;
@@ -125,5 +157,11 @@ int RunInfo(const CliOptions& opt) {
     for (const ObjectEntry& o : c.m_objects)
         std::printf("  %11d  %-2s  %11d  %s\n", o.m_nId, o.m_strType.c_str(), o.m_nParentId,
                     o.m_strName.c_str());
+    for (const TableLine& t : tables) {
+        std::printf("Table %s\n", t.strName.c_str());
+        for (const std::string& d : t.columns) std::printf("  %s\n", d.c_str());
+        for (const TableConstraint& k : t.constraints)
+            std::printf("  constraint %s (%s)\n", k.m_strName.c_str(), k.m_strType.c_str());
+    }
     return EXIT_DONE;
 }

@@ -33,3 +33,4 @@ int RunPages(const CliOptions& opt);
 int RunInfo(const CliOptions& opt);
 int RunRows(const CliOptions& opt);
 int RunReport(const CliOptions& opt);
+int RunModule(const CliOptions& opt);

@@ -7,6 +7,7 @@
 #include "cli/CliNotify.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "rowdecode/ModuleText.h"
 #include "rowdecode/TableListing.h"
 
 namespace {
@@ -17,11 +18,11 @@ struct TableReport {
     std::int64_t nStoredRows = -1; // -1: the catalog holds no row count for the table
 };
 
-TableReport ReportTable(CDbCatalog& c, const ObjectEntry& o) {
+TableReport ReportTable(CDbCatalog& c, const ObjectEntry& o, const std::vector<ValueTriple>& bulk) {
     CDravoltBrevantProjApp& app = c.Reader().App();
     TableReport t;
     t.strName = o.m_strName;
-    c.ResolveObject(o.m_strName, o.m_strType, {});
+    c.ResolveObject(o.m_strName, o.m_strType, bulk);
     if (!c.m_bResolved || c.m_currentObject.m_nId != o.m_nId) return t;
     if (c.m_currentRowset.m_nObjectId == o.m_nId) t.nStoredRows = c.m_currentRowset.m_nRowCount;
     auto decoder = MakeRowDecoder(c);
@@ -58,9 +59,11 @@ int RunReport(const CliOptions& opt) {
     // Large values are read in full: a value that cannot be assembled must be counted.
     app.m_bListingMode = false;
     std::vector<TableReport> tables;
+    std::vector<ValueTriple> bulk;
+    CollectValueTriples(c, bulk, notify);
     const std::vector<ObjectEntry> objects = c.m_objects;
     for (const ObjectEntry& o : objects)
-        if (o.m_strType == "U ") tables.push_back(ReportTable(c, o));
+        if (o.m_strType == "U ") tables.push_back(ReportTable(c, o, bulk));
 
     TableReport total;
     for (const TableReport& t : tables) {

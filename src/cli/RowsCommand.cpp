@@ -6,6 +6,7 @@
 #include "cli/CliNotify.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
+#include "rowdecode/ModuleText.h"
 #include "rowdecode/TableListing.h"
 
 namespace {
@@ -53,8 +54,11 @@ int RunRows(const CliOptions& opt) {
     }
     CDbCatalog& c = *session.m_pCatalog;
     const std::string& strTable = opt.positional[1];
-    std::vector<TableColumn> cols = c.ResolveObject(strTable, "U ", {});
-    if (!c.m_bResolved) cols = c.ResolveObject(strTable, "S ", {});
+    // Definitions of computed columns come from the value table.
+    std::vector<ValueTriple> bulk;
+    CollectValueTriples(c, bulk, notify);
+    std::vector<TableColumn> cols = c.ResolveObject(strTable, "U ", bulk);
+    if (!c.m_bResolved) cols = c.ResolveObject(strTable, "S ", bulk);
     if (!c.m_bResolved || cols.empty()) {
         std::fprintf(stderr, "quarvel: no table '%s' in %s\n", strTable.c_str(),
                      opt.positional[0].c_str());

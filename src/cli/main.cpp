@@ -18,6 +18,8 @@ constexpr const char* kUsage =
     "                   catalog (id, type, parent, name)\n"
     "  rows DB.mdf TABLE  the rows of a table, 1000 per screen page (first stored column\n"
     "                   first; columns that are not stored are left out)\n"
+    "  module DB.mdf NAME  the text of a view, procedure, function, trigger, default or\n"
+    "                   check constraint\n"
     "  report DB.mdf    for every user table: pages found, rows decoded, the rows the catalog\n"
     "                   says it stores, rows that could not be read, large values that could\n"
     "                   not be read whole\n"
@@ -104,6 +106,12 @@ int main(int argc, char** argv) {
         }
     }
     if (opt.strCommand.empty()) return BadArguments("no command given");
+    if (opt.strCommand == "module") {
+        if (opt.positional.size() != 2)
+            return BadArguments("module takes a data file and an object name");
+        if (opt.strFormat == "csv") return BadArguments("--format csv is for rows");
+        return RunModule(opt);
+    }
     if (opt.strCommand == "rows") {
         if (opt.positional.size() != 2)
             return BadArguments("rows takes a data file and a table name");

@@ -134,7 +134,9 @@ TEST(Cli, InfoAsJson) {
                          dir.File("Shop2.ndf") +
                          "\",\"pages\":0,\"found\":false,\"log\":false}],"
                          "\"objects\":[{\"id\":501,\"name\":\"Orders \\\"2024\\\"\",\"type\":\"U "
-                         "\",\"parent\":0}]}\n");
+                         "\",\"parent\":0}],"
+                         "\"tables\":[{\"name\":\"Orders \\\"2024\\\"\",\"columns\":[\"Id  "
+                         "int(4)\"],\"constraints\":[]}]}\n");
     const Result text = RunQuarvel("info " + Quoted(path));
     EXPECT_NE(text.out.find("(missing: not found beside the primary file)"), std::string::npos)
         << text.out;
@@ -175,4 +177,14 @@ TEST(Cli, RowsAndReportOnARealFile) {
         std::string::npos)
         << report.out;
     EXPECT_NE(report.out.find("\"totals\":{\"tables\":13,"), std::string::npos);
+}
+
+TEST(Cli, ModuleText) {
+    QUARVEL_REQUIRE_CORPUS();
+    const std::string db = Quoted((CorpusDir() / "pubs2.mdf").string());
+    const Result r = RunQuarvel("module " + db + " byroyalty --format json");
+    EXPECT_EQ(r.nExit, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("{\"name\":\"byroyalty\",\"type\":\"P \",\"text\":\"", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("CREATE PROCEDURE byroyalty @percentage int"), std::string::npos) << r.out;
+    EXPECT_EQ(RunQuarvel("module " + db + " titles").nExit, 2); // a table has no module text
 }
