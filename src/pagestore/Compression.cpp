@@ -155,22 +155,23 @@ bool Vardecimal(ByteSpan c, std::int32_t nStorageSize, std::int32_t nScale, Byte
         if (v > 999) return false;
         groups[g] = v;
     }
-    while (!groups.empty() && groups.back() == 0) groups.pop_back();
-    // The digits d1 d2 d3 ... of all groups stand for d1.d2d3... x 10^exponent, so the integer
-    // of all digits has to be scaled by 10^(exponent + 1 - digits + scale).
+    std::vector<std::uint8_t> digits;
+    for (unsigned v : groups)
+        digits.insert(digits.end(),
+                      {static_cast<std::uint8_t>(v / 100), static_cast<std::uint8_t>(v / 10 % 10),
+                       static_cast<std::uint8_t>(v % 10)});
+    // The digits d1 d2 d3 ... stand for d1.d2d3... x 10^exponent; the stored magnitude is that
+    // times 10^scale: the first (exponent + 1 + scale) digits, with zeros appended when there
+    // are fewer (digits below the scale are dropped).
+    const int nWanted = nExponent + 1 + nScale;
+    if (nWanted > 39) return false;
     unsigned __int128 m = 0;
-    constexpr unsigned __int128 kLimit = static_cast<unsigned __int128>(1) << 126;
-    int nDigits = 0;
-    for (unsigned v : groups) {
-        if (m >= kLimit / 1000) return false;
-        m = m * 1000 + v;
-        nDigits += 3;
-    }
-    int nShift = nExponent + 1 - nDigits + nScale;
-    for (; nShift < 0; ++nShift) m /= 10; // digits below the scale are zero padding
-    for (; nShift > 0; --nShift) {
-        if (m >= kLimit / 10) return false;
-        m *= 10;
+    constexpr unsigned __int128 kMax = ~static_cast<unsigned __int128>(0);
+    for (int k = 0; k < nWanted; ++k) {
+        const unsigned d =
+            static_cast<std::size_t>(k) < digits.size() ? digits[static_cast<std::size_t>(k)] : 0;
+        if (m > (kMax - d) / 10) return false;
+        m = m * 10 + d;
     }
     if (nMagnitude < 16 && (m >> (8 * nMagnitude)) != 0) return false;
     out.assign(static_cast<std::size_t>(nStorageSize), 0);

@@ -5,6 +5,8 @@
 #include <stdexcept>
 
 #include "pagestore/Bytes.h"
+#include "pagestore/Compression.h"
+#include "pagestore/TypeCodes.h"
 
 namespace qw {
 
@@ -360,6 +362,350 @@ PageBuilder SystemTablePage(std::int32_t nObjectId, PagePointer self,
     PageBuilder pb(PT_DATA, nObjectId, self);
     pb.Header().nTypeFlagBits = 4;
     for (const Bytes& r : rows) pb.AddRow(r);
+    return pb;
+}
+
+PageBytes ToPageBytes(const Page& page) {
+    PageBytes b = MakePageBuffer();
+    std::copy(page.begin(), page.end(), b.get());
+    return b;
+}
+
+// ---- compressed rows and pages ----
+
+Bytes CdRow(const std::vector<CdColumn>& columns, int nRecordType) {
+    const std::size_t n = columns.size();
+    std::vector<const CdColumn*> longs;
+    bool bComplex = false;
+    for (const CdColumn& c : columns)
+        if (c.nDescriptor == CD_LONG) {
+            longs.push_back(&c);
+            bComplex = bComplex || c.bComplex;
+        }
+    std::uint8_t a = static_cast<std::uint8_t>(0x01 | ((nRecordType & 7) << 1));
+    if (!longs.empty()) a |= 0x10;
+    Bytes row{a};
+    if (n < 0x80) {
+        row.push_back(static_cast<std::uint8_t>(n));
+    } else {
+        row.push_back(static_cast<std::uint8_t>(0x80 | (n >> 8)));
+        row.push_back(static_cast<std::uint8_t>(n & 0xFF));
+    }
+    for (std::size_t i = 0; i < n; i += 2) {
+        std::uint8_t b = columns[i].nDescriptor & 0x0F;
+        if (i + 1 < n) b |= static_cast<std::uint8_t>((columns[i + 1].nDescriptor & 0x0F) << 4);
+        row.push_back(b);
+    }
+    const std::size_t nClusters = n == 0 ? 0 : (n - 1) / 30;
+    for (std::size_t k = 0; k < nClusters; ++k) {
+        int nSize = 0;
+        for (std::size_t i = 30 * k; i < std::min(n, 30 * k + 30); ++i)
+            nSize += ShortSize(columns[i].nDescriptor);
+        row.push_back(static_cast<std::uint8_t>(nSize));
+    }
+    for (const CdColumn& c : columns)
+        if (ShortSize(c.nDescriptor) > 0) row.insert(row.end(), c.bytes.begin(), c.bytes.end());
+    if (longs.empty()) return row;
+    row.push_back(static_cast<std::uint8_t>(0x01 | (bComplex ? 0x02 : 0)));
+    const Bytes count = LE16(static_cast<std::uint16_t>(longs.size()));
+    row.insert(row.end(), count.begin(), count.end());
+    std::size_t nEnd = 0;
+    for (const CdColumn* c : longs) {
+        nEnd += c->bytes.size();
+        const Bytes e = LE16(static_cast<std::uint16_t>(nEnd | (c->bComplex ? 0x8000 : 0)));
+        row.insert(row.end(), e.begin(), e.end());
+    }
+    // Per cluster of 30 columns after the first, the number of long columns in it.
+    for (std::size_t k = 0; k < nClusters; ++k) {
+        int nLong = 0;
+        for (std::size_t i = 30 * k; i < std::min(n, 30 * k + 30); ++i)
+            nLong += columns[i].nDescriptor == CD_LONG;
+        row.push_back(static_cast<std::uint8_t>(nLong));
+    }
+    for (const CdColumn* c : longs) row.insert(row.end(), c->bytes.begin(), c->bytes.end());
+    return row;
+}
+
+Bytes Dictionary(const std::vector<Bytes>& entries) {
+    Bytes d = LE16(static_cast<std::uint16_t>(entries.size()));
+    std::size_t nEnd = 2 + 2 * entries.size();
+    for (const Bytes& e : entries) {
+        nEnd += e.size();
+        const Bytes v = LE16(static_cast<std::uint16_t>(nEnd));
+        d.insert(d.end(), v.begin(), v.end());
+    }
+    for (const Bytes& e : entries) d.insert(d.end(), e.begin(), e.end());
+    return d;
+}
+
+Bytes CompressionInfoRecord(const std::optional<Bytes>& anchorRow,
+                            const std::vector<Bytes>& dictionary) {
+    const bool bDictionary = !dictionary.empty();
+    std::uint8_t nFlags = 0;
+    if (anchorRow) nFlags |= CI_HAS_ANCHOR;
+    if (bDictionary) nFlags |= CI_HAS_DICTIONARY;
+    const Bytes anchor = anchorRow.value_or(Bytes{});
+    const Bytes dict = bDictionary ? Dictionary(dictionary) : Bytes{};
+    Bytes ci{nFlags, 0, 0};
+    if (anchorRow && bDictionary) {
+        const std::size_t nDictAt = 7 + anchor.size();
+        ci = Cat({ci, LE16(static_cast<std::uint16_t>(nDictAt)),
+                  LE16(static_cast<std::uint16_t>(nDictAt + dict.size()))});
+    } else {
+        ci = Cat({ci, LE16(static_cast<std::uint16_t>(5 + anchor.size() + dict.size()))});
+    }
+    return Cat({ci, anchor, dict});
+}
+
+namespace {
+
+Bytes SignedCompressed(const Bytes& stored, std::size_t nWidth) {
+    std::uint64_t u = 0;
+    for (std::size_t k = 0; k < nWidth && k < stored.size(); ++k)
+        u |= static_cast<std::uint64_t>(stored[k]) << (8 * k);
+    if (nWidth < 8 && (u >> (8 * nWidth - 1)) & 1) u |= ~std::uint64_t{0} << (8 * nWidth);
+    const auto v = static_cast<std::int64_t>(u);
+    if (v == 0) return {};
+    std::size_t n = 1;
+    while (n < 8) {
+        const std::int64_t nLimit = std::int64_t{1} << (8 * n - 1);
+        if (v >= -nLimit && v < nLimit) break;
+        ++n;
+    }
+    Bytes out(n);
+    for (std::size_t k = 0; k < n; ++k) out[n - 1 - k] = static_cast<std::uint8_t>(u >> (8 * k));
+    out[0] ^= 0x80;
+    return out;
+}
+
+Bytes VardecimalCompressed(const Bytes& stored, std::int32_t nScale) {
+    unsigned __int128 m = 0;
+    for (std::size_t k = stored.size(); k > 1; --k) m = (m << 8) | stored[k - 1];
+    if (m == 0) return {};
+    std::string digits;
+    for (; m != 0; m /= 10) digits.insert(digits.begin(), static_cast<char>('0' + int(m % 10)));
+    const int nExponent = static_cast<int>(digits.size()) - 1 - nScale;
+    while (digits.back() == '0') digits.pop_back();
+    while (digits.size() % 3) digits.push_back('0');
+    std::vector<bool> bits;
+    for (std::size_t i = 0; i < digits.size(); i += 3) {
+        const int g = std::stoi(digits.substr(i, 3));
+        for (int b = 9; b >= 0; --b) bits.push_back((g >> b) & 1);
+    }
+    Bytes out{static_cast<std::uint8_t>(((stored.empty() || stored[0] != 0) ? 0x80 : 0) |
+                                        ((nExponent + 64) & 0x7F))};
+    for (std::size_t i = 0; i < bits.size(); i += 8) {
+        std::uint8_t b = 0;
+        for (std::size_t j = 0; j < 8; ++j)
+            b = static_cast<std::uint8_t>(b << 1 | (i + j < bits.size() && bits[i + j]));
+        out.push_back(b);
+    }
+    // Trailing zero bytes of the digit groups are left out.
+    while (out.size() > 1 && out.back() == 0) out.pop_back();
+    return out;
+}
+
+Bytes UnicodeCompressed(const Bytes& utf16) {
+    if (utf16.empty()) return {};
+    // SCSU when it is shorter; an odd length is what marks a value as SCSU, so an even SCSU
+    // form would read as UTF-16 and the value is then kept as it is.
+    const Bytes scsu = Utf16ToScsu(utf16);
+    if (!scsu.empty() && scsu.size() % 2 == 1 && scsu.size() < utf16.size()) return scsu;
+    return utf16;
+}
+
+} // namespace
+
+Bytes CompressValue(const CompressedColumnType& column, const Bytes& stored) {
+    Bytes b = stored;
+    switch (column.nTypeCode) {
+    case TYPE_BIT:
+        return {};
+    case TYPE_TINYINT:
+        return !b.empty() && b[0] != 0 ? Bytes{b[0]} : Bytes{};
+    case TYPE_SMALLINT:
+        return SignedCompressed(b, 2);
+    case TYPE_INT:
+    case TYPE_SMALLMONEY:
+        return SignedCompressed(b, 4);
+    case TYPE_BIGINT:
+    case TYPE_MONEY:
+    case TYPE_DATETIME:
+        return SignedCompressed(b, 8);
+    case TYPE_REAL:
+    case TYPE_FLOAT:
+        std::reverse(b.begin(), b.end());
+        while (!b.empty() && b.back() == 0) b.pop_back();
+        return b;
+    case TYPE_DATE:
+    case TYPE_SMALLDATETIME:
+    case TYPE_TIME:
+    case TYPE_DATETIME2:
+    case TYPE_DATETIMEOFFSET:
+        while (!b.empty() && b.back() == 0) b.pop_back();
+        std::reverse(b.begin(), b.end());
+        return b;
+    case TYPE_DECIMAL:
+    case TYPE_NUMERIC:
+        return VardecimalCompressed(b, column.nScale);
+    case TYPE_UNIQUEIDENTIFIER:
+        return std::all_of(b.begin(), b.end(), [](std::uint8_t x) { return x == 0; }) ? Bytes{} : b;
+    case TYPE_CHAR:
+        while (!b.empty() && b.back() == 0x20) b.pop_back();
+        return b;
+    case TYPE_BINARY:
+        while (!b.empty() && b.back() == 0) b.pop_back();
+        return b;
+    case TYPE_NCHAR:
+        while (b.size() >= 2 && b[b.size() - 2] == 0x20 && b.back() == 0) b.resize(b.size() - 2);
+        return UnicodeCompressed(b);
+    case TYPE_NVARCHAR:
+    case TYPE_SYSTEM_232:
+        return UnicodeCompressed(b);
+    default:
+        return b;
+    }
+}
+
+CompressedPageBuilder::CompressedPageBuilder(std::vector<CompressedColumnType> columns,
+                                             Compression mode, std::int32_t nObjectId,
+                                             PagePointer self)
+    : m_columns(std::move(columns)), m_mode(mode), m_nObjectId(nObjectId), m_self(self) {}
+
+CompressedPageBuilder& CompressedPageBuilder::AddRow(const std::vector<StoredValue>& row) {
+    m_rows.push_back(row);
+    return *this;
+}
+
+namespace {
+
+std::size_t CommonPrefix(const Bytes& a, const Bytes& b) {
+    std::size_t n = 0;
+    while (n < a.size() && n < b.size() && n < 255 && a[n] == b[n]) ++n;
+    return n;
+}
+
+CdColumn Plain(const Bytes& c) {
+    if (c.empty()) return {CD_EMPTY, {}};
+    if (c.size() <= 8) return {static_cast<std::uint8_t>(c.size() + 1), c};
+    return {CD_LONG, c};
+}
+
+} // namespace
+
+CompressedPageBuilder::Plan CompressedPageBuilder::MakePlan() const {
+    Plan plan;
+    const std::size_t nColumns = m_columns.size();
+    // Compressed values; nullopt is NULL.
+    std::vector<std::vector<std::optional<Bytes>>> values;
+    for (const auto& row : m_rows) {
+        std::vector<std::optional<Bytes>> v;
+        for (std::size_t i = 0; i < nColumns; ++i) {
+            if (i < row.size() && row[i])
+                v.push_back(CompressValue(m_columns[i], *row[i]));
+            else
+                v.push_back(std::nullopt);
+        }
+        values.push_back(std::move(v));
+    }
+    const bool bPage = m_mode == Compression::Page;
+    plan.anchors.assign(nColumns, std::nullopt);
+    if (bPage) {
+        for (std::size_t i = 0; i < nColumns; ++i) {
+            if (m_columns[i].nTypeCode == TYPE_BIT) continue;
+            long nBest = 0;
+            for (const auto& cand : values) {
+                if (!cand[i] || cand[i]->empty()) continue;
+                long nScore = 0;
+                for (const auto& other : values)
+                    if (other[i] && !other[i]->empty())
+                        nScore += static_cast<long>(CommonPrefix(*cand[i], *other[i])) - 1;
+                if (nScore > nBest) {
+                    nBest = nScore;
+                    plan.anchors[i] = cand[i];
+                }
+            }
+            if (plan.anchors[i]) ++plan.stats.nAnchors;
+        }
+    }
+    // Per value its stored column, and for page compression its dictionary form.
+    struct Cell {
+        CdColumn column;
+        std::optional<Bytes> dictForm;
+    };
+    std::vector<std::vector<Cell>> cells;
+    std::map<Bytes, int> counts;
+    for (std::size_t r = 0; r < values.size(); ++r) {
+        std::vector<Cell> row;
+        for (std::size_t i = 0; i < nColumns; ++i) {
+            Cell cell;
+            const auto& v = values[r][i];
+            const std::optional<Bytes>& anchor = plan.anchors[i];
+            if (!v) {
+                cell.column = {CD_NULL, {}};
+            } else if (m_columns[i].nTypeCode == TYPE_BIT) {
+                const bool bOne = !m_rows[r][i]->empty() && (*m_rows[r][i])[0] != 0;
+                cell.column = {bOne ? CD_BIT_ONE : CD_EMPTY, {}};
+            } else if (anchor && *v == *anchor) {
+                cell.column = {CD_EMPTY, {}};
+                ++plan.stats.nSameAsAnchor;
+            } else if (anchor) {
+                const std::size_t p = CommonPrefix(*anchor, *v);
+                Bytes form{static_cast<std::uint8_t>(p)};
+                form.insert(form.end(), v->begin() + static_cast<std::ptrdiff_t>(p), v->end());
+                // Values without a common prefix may stay plain short values.
+                if (p == 0 && !v->empty() && v->size() <= 8)
+                    cell.column = Plain(*v);
+                else
+                    cell.column = {CD_LONG, form};
+                if (p > 0) ++plan.stats.nPrefixed;
+                cell.dictForm = form;
+            } else {
+                cell.column = Plain(*v);
+                if (bPage && !v->empty()) cell.dictForm = *v;
+            }
+            if (cell.dictForm) ++counts[*cell.dictForm];
+            row.push_back(std::move(cell));
+        }
+        cells.push_back(std::move(row));
+    }
+    std::map<Bytes, int> symbols;
+    for (const auto& [form, n] : counts)
+        if (n >= 2 && form.size() >= 2 && symbols.size() < 255) {
+            symbols[form] = static_cast<int>(plan.dictionary.size());
+            plan.dictionary.push_back(form);
+        }
+    plan.stats.nDictionaryEntries = static_cast<int>(plan.dictionary.size());
+    for (auto& row : cells) {
+        std::vector<CdColumn> out;
+        for (Cell& cell : row) {
+            if (cell.dictForm) {
+                if (auto it = symbols.find(*cell.dictForm); it != symbols.end()) {
+                    cell.column = {CD_SYMBOL, {static_cast<std::uint8_t>(it->second)}};
+                    ++plan.stats.nSymbols;
+                }
+            }
+            out.push_back(std::move(cell.column));
+        }
+        plan.rows.push_back(std::move(out));
+    }
+    return plan;
+}
+
+CompressedPageBuilder::Stats CompressedPageBuilder::Statistics() const {
+    return MakePlan().stats;
+}
+
+PageBuilder CompressedPageBuilder::Builder() const {
+    const Plan plan = MakePlan();
+    PageBuilder pb(PT_DATA, m_nObjectId, m_self);
+    if (m_mode == Compression::Page) {
+        pb.Header().nTypeFlagBits = 0x80;
+        std::vector<CdColumn> anchor;
+        for (const auto& a : plan.anchors) anchor.push_back(a ? Plain(*a) : CdColumn{CD_NULL, {}});
+        pb.AddUnslotted(CompressionInfoRecord(CdRow(anchor), plan.dictionary));
+    }
+    for (const auto& row : plan.rows) pb.AddRow(CdRow(row));
     return pb;
 }
 

@@ -156,6 +156,9 @@ private:
     std::optional<std::uint8_t> m_nTornPattern;
 };
 
+// A built page as the page store's buffer (a whole page and the guard byte).
+PageBytes ToPageBytes(const Page& page);
+
 // Writes the 96-byte header into a page.
 void WriteHeader(std::uint8_t* pPage, const PageHeaderFields& h);
 
@@ -188,5 +191,79 @@ FileBuilder SkeletonFile(std::size_t nPages, std::int16_t nFileId = 1);
 // A page of a system table at a position, with the given rows.
 PageBuilder SystemTablePage(std::int32_t nObjectId, PagePointer self,
                             const std::vector<Bytes>& rows = {});
+
+// ---- compressed rows and pages ----
+
+// One column of a row in the compressed format as stored: its 4-bit descriptor and its bytes
+// (the short value for descriptors 2..9, the symbol byte for 12, the long value for 10).
+struct CdColumn {
+    std::uint8_t nDescriptor = 0;
+    Bytes bytes;
+    bool bComplex = false; // a long value that points to data off the row
+};
+// A row in the compressed format: header byte, column count, descriptors, cluster bytes (one
+// per 30 columns after the first 30, each the short data size of its cluster), short data and,
+// when a column is long, the long data region.
+Bytes CdRow(const std::vector<CdColumn>& columns, int nRecordType = 0);
+// The compression information record that starts a page-compressed page: flags, two unused
+// bytes, an end offset per part present, the anchor row and the dictionary.
+Bytes CompressionInfoRecord(const std::optional<Bytes>& anchorRow,
+                            const std::vector<Bytes>& dictionary);
+// A dictionary as the compression information record holds it: entry count, end offsets
+// (counted from the dictionary's start), entries.
+Bytes Dictionary(const std::vector<Bytes>& entries);
+
+// A column of a table being compressed: its type code, storage size in bytes (0 for
+// variable-length columns) and, for decimal and numeric, its scale.
+struct CompressedColumnType {
+    std::int32_t nTypeCode = 0;
+    std::int32_t nStorageSize = 0;
+    std::int32_t nScale = 0;
+};
+// A value in its uncompressed stored form (a bit column: one byte 0 or 1); nullopt is NULL.
+using StoredValue = std::optional<Bytes>;
+// The compressed form of a stored value; empty for the type's zero or empty value.
+Bytes CompressValue(const CompressedColumnType& column, const Bytes& stored);
+
+enum class Compression { Row, Page };
+
+// A page of compressed rows built from rows of stored values, as the server compresses them.
+// Page compression adds the compression information record: per column the anchor value that
+// saves most as a common prefix (values then store a prefix byte and the rest in the long data
+// region, the anchor value itself is descriptor 1), and a dictionary of the stored forms that
+// occur more than once on the page (descriptor 12 and the entry number).
+class CompressedPageBuilder {
+public:
+    CompressedPageBuilder(std::vector<CompressedColumnType> columns, Compression mode,
+                          std::int32_t nObjectId = 500, PagePointer self = {20, 1});
+    CompressedPageBuilder& AddRow(const std::vector<StoredValue>& row);
+    PageBuilder Builder() const;
+    Page Build() const { return Builder().Build(); }
+
+    // What page compression used, for tests that must know a feature was exercised.
+    struct Stats {
+        int nAnchors = 0;
+        int nDictionaryEntries = 0;
+        int nPrefixed = 0; // values stored as a prefix of the anchor value and a rest
+        int nSymbols = 0;  // values stored as a dictionary entry number
+        int nSameAsAnchor = 0;
+    };
+    Stats Statistics() const;
+
+private:
+    struct Plan {
+        std::vector<std::optional<Bytes>> anchors;
+        std::vector<Bytes> dictionary;
+        std::vector<std::vector<CdColumn>> rows;
+        Stats stats;
+    };
+    Plan MakePlan() const;
+
+    std::vector<CompressedColumnType> m_columns;
+    Compression m_mode;
+    std::int32_t m_nObjectId;
+    PagePointer m_self;
+    std::vector<std::vector<StoredValue>> m_rows;
+};
 
 } // namespace qw
