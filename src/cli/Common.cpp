@@ -1,7 +1,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "cli/Options.h"
+#include "cli/CliDatabase.h"
+#include <cstdio>
 
 namespace {
 
@@ -30,4 +31,18 @@ bool PrepareApp(const CliOptions& opt, CDravoltBrevantProjApp& app, std::string&
         return false;
     }
     return true;
+}
+
+int CCliDatabase::Open(const CliOptions& opt) {
+    std::string strError;
+    if (!PrepareApp(opt, app, strError)) {
+        std::fprintf(stderr, "quarvel: %s\n", strError.c_str());
+        return EXIT_BAD_ARGUMENTS;
+    }
+    if (!OpenSession(opt.positional[0], session, app, notify, CPosixFileSource::Instance(),
+                     opt.ndfPaths)) {
+        std::fprintf(stderr, "%s\n", notify.Fatal().c_str());
+        return EXIT_UNUSABLE;
+    }
+    return -1;
 }

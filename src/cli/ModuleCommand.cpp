@@ -3,25 +3,16 @@
 #include <string>
 
 #include "catalog/CDbCatalog.h"
-#include "cli/CliNotify.h"
+#include "cli/CliDatabase.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "rowdecode/ModuleText.h"
 
 int RunModule(const CliOptions& opt) {
-    CDravoltBrevantProjApp app;
-    std::string strError;
-    if (!PrepareApp(opt, app, strError)) {
-        std::fprintf(stderr, "quarvel: %s\n", strError.c_str());
-        return EXIT_BAD_ARGUMENTS;
-    }
-    CCliNotify notify(opt.bQuiet);
-    CRecoverySession session;
-    if (!OpenSession(opt.positional[0], session, app, notify, CPosixFileSource::Instance(),
-                     opt.ndfPaths)) {
-        std::fprintf(stderr, "%s\n", notify.Fatal().c_str());
-        return EXIT_UNUSABLE;
-    }
+    CCliDatabase db(opt);
+    if (const int nExit = db.Open(opt); nExit >= 0) return nExit;
+    CCliNotify& notify = db.notify;
+    CRecoverySession& session = db.session;
     CDbCatalog& c = *session.m_pCatalog;
     const std::string& strName = opt.positional[1];
     // Any object of that name that is not a table.

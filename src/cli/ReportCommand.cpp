@@ -4,7 +4,7 @@
 #include <string>
 
 #include "catalog/CDbCatalog.h"
-#include "cli/CliNotify.h"
+#include "cli/CliDatabase.h"
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "rowdecode/ModuleText.h"
@@ -42,19 +42,11 @@ TableReport ReportTable(CDbCatalog& c, const ObjectEntry& o, const std::vector<V
 } // namespace
 
 int RunReport(const CliOptions& opt) {
-    CDravoltBrevantProjApp app;
-    std::string strError;
-    if (!PrepareApp(opt, app, strError)) {
-        std::fprintf(stderr, "quarvel: %s\n", strError.c_str());
-        return EXIT_BAD_ARGUMENTS;
-    }
-    CCliNotify notify(opt.bQuiet);
-    CRecoverySession session;
-    if (!OpenSession(opt.positional[0], session, app, notify, CPosixFileSource::Instance(),
-                     opt.ndfPaths)) {
-        std::fprintf(stderr, "%s\n", notify.Fatal().c_str());
-        return EXIT_UNUSABLE;
-    }
+    CCliDatabase db(opt);
+    if (const int nExit = db.Open(opt); nExit >= 0) return nExit;
+    CDravoltBrevantProjApp& app = db.app;
+    CCliNotify& notify = db.notify;
+    CRecoverySession& session = db.session;
     CDbCatalog& c = *session.m_pCatalog;
     // Large values are read in full: a value that cannot be assembled must be counted.
     app.m_bListingMode = false;

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <regex>
 
 #include "catalog/CDbCatalog.h"
 #include "support/RecordingNotify.h"
@@ -13,30 +11,9 @@
 
 using namespace qw;
 
-namespace {
-
-// file name -> (table name -> stored rows), from the folder's README.
-std::map<std::string, std::map<std::string, std::int64_t>> KnownTables() {
-    std::map<std::string, std::map<std::string, std::int64_t>> out;
-    std::ifstream in(CorpusDir() / "README.md");
-    std::string line, file;
-    const std::regex section(R"(^### (\S+\.mdf)\s*$)");
-    const std::regex row(R"(^\| (.+) \| (\d+) \|$)");
-    std::smatch m;
-    while (std::getline(in, line)) {
-        if (std::regex_match(line, m, section))
-            file = m[1];
-        else if (!file.empty() && std::regex_match(line, m, row) && m[1] != "user table")
-            out[file][m[1]] = std::stoll(m[2]);
-    }
-    return out;
-}
-
-} // namespace
-
 TEST(CorpusCatalog, EveryRealFileYieldsItsTables) {
     QUARVEL_REQUIRE_CORPUS();
-    const auto known = KnownTables();
+    const auto known = CorpusTables();
     ASSERT_GT(known.size(), 30u);
     int nFiles = 0;
     for (const auto& entry : std::filesystem::directory_iterator(CorpusDir())) {

@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <regex>
 
 #include "rowdecode/TableListing.h"
 #include "support/RecordingNotify.h"
@@ -12,30 +10,10 @@
 
 using namespace qw;
 
-namespace {
-
-std::map<std::string, std::map<std::string, std::int64_t>> KnownTables() {
-    std::map<std::string, std::map<std::string, std::int64_t>> out;
-    std::ifstream in(CorpusDir() / "README.md");
-    std::string line, file;
-    const std::regex section(R"(^### (\S+\.mdf)\s*$)");
-    const std::regex row(R"(^\| (.+) \| (\d+) \|$)");
-    std::smatch m;
-    while (std::getline(in, line)) {
-        if (std::regex_match(line, m, section))
-            file = m[1];
-        else if (!file.empty() && std::regex_match(line, m, row) && m[1] != "user table")
-            out[file][m[1]] = std::stoll(m[2]);
-    }
-    return out;
-}
-
-} // namespace
-
 TEST(CorpusRows, EveryTableDecodesItsStoredRows) {
     QUARVEL_REQUIRE_CORPUS();
     std::size_t nTables = 0, nRows = 0;
-    for (const auto& [file, tables] : KnownTables()) {
+    for (const auto& [file, tables] : CorpusTables()) {
         CDravoltBrevantProjApp app;
         app.LoadCollationList(QUARVEL_DATA_DIR);
         RecordingNotify notify;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <regex>
 #include <unistd.h>
 
 namespace qw {
@@ -40,6 +41,22 @@ std::filesystem::path CorpusDir() {
     if (std::filesystem::is_directory(p, ec)) return std::filesystem::canonical(p, ec);
 #endif
     return {};
+}
+
+std::map<std::string, std::map<std::string, std::int64_t>> CorpusTables() {
+    std::map<std::string, std::map<std::string, std::int64_t>> out;
+    std::ifstream in(CorpusDir() / "README.md");
+    std::string line, file;
+    const std::regex section(R"(^### (\S+\.mdf)\s*$)");
+    const std::regex row(R"(^\| (.+) \| (\d+) \|$)");
+    std::smatch m;
+    while (std::getline(in, line)) {
+        if (std::regex_match(line, m, section))
+            file = m[1];
+        else if (!file.empty() && std::regex_match(line, m, row) && m[1] != "user table")
+            out[file][m[1]] = std::stoll(m[2]);
+    }
+    return out;
 }
 
 } // namespace qw

@@ -1,7 +1,9 @@
 // Temporary folders for written test files, and the folder of real files.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "support/DbWriter.h"
@@ -25,6 +27,10 @@ private:
 
 // The folder of real SQL Server files, or empty when it is not beside this checkout.
 std::filesystem::path CorpusDir();
+
+// The user tables the folder's README lists for each file, with the rows each one stores:
+// file name -> (table name -> stored rows).
+std::map<std::string, std::map<std::string, std::int64_t>> CorpusTables();
 
 } // namespace qw
 
