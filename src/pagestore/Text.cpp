@@ -26,6 +26,7 @@ std::string Cp1252ToUtf8(std::span<const std::uint8_t> bytes) {
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
+    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
     if (c < 0x80) {
         out += static_cast<char>(c);
     } else if (c < 0x800) {

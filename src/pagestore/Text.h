@@ -14,7 +14,7 @@ std::string Utf16ToUtf8(std::span<const std::uint8_t> bytes, bool bStopAtNul = f
 // Single-byte Windows-1252 text, up to its first zero byte, into UTF-8.
 std::string Cp1252ToUtf8(std::span<const std::uint8_t> bytes);
 
-// Appends one code point as UTF-8.
+// Appends one code point as UTF-8; surrogates and values above U+10FFFF become U+FFFD.
 void AppendUtf8(std::string& out, char32_t c);
 
 // Removes trailing white space (ASCII white space and the Unicode space characters).

@@ -1,5 +1,7 @@
 #include "rowdecode/TextConvert.h"
 
+#include "pagestore/Text.h"
+
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 
@@ -105,24 +107,7 @@ Bytes UpToZero(Bytes b) {
     return b.first(static_cast<std::size_t>(it - b.begin()));
 }
 
-void AppendCodePoint(std::string& out, char32_t c) {
-    if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) c = 0xFFFD;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
+void AppendCodePoint(std::string& out, char32_t c) { AppendUtf8(out, c); }
 
 void AppendWidened(std::string& out, Bytes b) {
     for (std::uint8_t v : b) AppendCodePoint(out, v);
