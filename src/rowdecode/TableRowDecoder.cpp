@@ -131,7 +131,7 @@ std::string CTableRowDecoder::LargeValue(const VarValue& v, const TableColumn& c
         (nKind == 2 || nKind == 4) && bytes.size() >= 24 && (bytes.size() - 12) % 12 == 0;
     if (bRoot) {
         if (nCode == TYPE_XML) return xml([&](LobRenderer& r) { r.RenderInRowRoot(bytes); });
-        if (bListing && (nKind == 4 || (m_bLegacy && m_app.m_bIsSql2000)))
+        if (bListing && (nKind == 4 || m_bLegacy))
             return "<BIG BINARY DATA>";
         LobRenderer r(m_reader, opt);
         std::string s = r.RenderInRowRoot(bytes);
