@@ -233,8 +233,8 @@ UConverter* Scsu() {
 std::vector<std::uint8_t> ScsuToUtf16(std::span<const std::uint8_t> scsu) {
     UConverter* cnv = Scsu();
     if (!cnv || scsu.empty() || scsu.size() > kPageSize) return {};
-    // SCSU never yields more UTF-16 units than it has bytes, plus one for a surrogate pair.
-    std::vector<UChar> units(scsu.size() + 2);
+    // A byte yields at most two UTF-16 units (a supplementary character in a window).
+    std::vector<UChar> units(2 * scsu.size() + 2);
     UErrorCode err = U_ZERO_ERROR;
     const int32_t n = ucnv_toUChars(cnv, units.data(), static_cast<int32_t>(units.size()),
                                     reinterpret_cast<const char*>(scsu.data()),

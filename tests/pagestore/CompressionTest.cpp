@@ -416,8 +416,14 @@ TEST(RebuildStoredValue, PerType) {
 
 // SCSU through the writer's encoder and the decoder; the odd/even rule tells SCSU from UTF-16.
 TEST(Scsu, RoundTripsAndTheLengthRule) {
-    const std::u16string texts[] = {u"a",      u"abc",         u"Hello",        u"Привет",
-                                    u"日本語", u"\U0001F600x", u"Ab Привет мир"};
+    const std::u16string texts[] = {u"a",
+                                    u"abc",
+                                    u"Hello",
+                                    u"Привет",
+                                    u"日本語",
+                                    u"\U0001F600x",
+                                    u"\U0001F600\U0001F601\U0001F602\U0001F603 ok",
+                                    u"Ab Привет мир"};
     for (const std::u16string& t : texts) {
         Bytes utf16;
         for (char16_t u : t) {
