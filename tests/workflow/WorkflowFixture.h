@@ -1,0 +1,106 @@
+// A workflow over in-memory ports and files, and the databases its tests scan.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "pagestore/DataFile.h"
+#include "support/DatabaseWriter.h"
+#include "workflow/MemoryPorts.h"
+#include "workflow/RecoveryWorkflow.h"
+
+namespace wft {
+
+inline qw::ColumnSpec Col(const std::string& name, std::uint8_t nType = qw::ST_INT,
+                          std::int16_t nLength = 4) {
+    qw::ColumnSpec c;
+    c.strName = name;
+    c.nSystemType = nType;
+    c.nMaxLength = nLength;
+    return c;
+}
+
+inline qw::ObjectSpec Obj(std::int32_t nId, const std::string& name, const std::string& type,
+                          std::vector<qw::ColumnSpec> cols = {}, std::int32_t nParent = 0) {
+    qw::ObjectSpec o;
+    o.nId = nId;
+    o.strName = name;
+    o.strType = type;
+    o.columns = std::move(cols);
+    o.nParentId = nParent;
+    return o;
+}
+
+// A file source that holds the opening of one path until the test lets it go, so a test can
+// act while a worker is known to be inside the scan.
+class CGatedFileSource final : public IFileSource {
+public:
+    explicit CGatedFileSource(const IFileSource& inner) : m_inner(inner) {}
+    void Gate(const std::string& strPath) { m_strGate = strPath; }
+    std::unique_ptr<IDataFile> Open(const std::string& strPath) const override {
+        if (!m_strGate.empty() && strPath == m_strGate) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_bReached = true;
+            m_cv.notify_all();
+            m_cv.wait(lock, [&] { return m_bReleased; });
+        }
+        return m_inner.Open(strPath);
+    }
+    std::vector<std::string> List(const std::string& strFolder) const override {
+        return m_inner.List(strFolder);
+    }
+    void WaitUntilReached() const {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_cv.wait(lock, [&] { return m_bReached; });
+    }
+    void Release() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bReleased = true;
+        m_cv.notify_all();
+    }
+
+private:
+    const IFileSource& m_inner;
+    std::string m_strGate;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_cv;
+    mutable bool m_bReached = false, m_bReleased = false;
+};
+
+struct Harness {
+    CMemoryFileSource files;
+    CGatedFileSource gated{files};
+    CDravoltBrevantProjApp app;
+    CMemoryPorts ports;
+    CRecoveryWorkflow wf{app, ports.Ports(), gated};
+
+    Harness() {
+        ParseCollationList("SQL_Latin1_General_CP1_CI_AS\t872468488\t1252\n", app.m_collations);
+    }
+    ScanSettings Settings(const std::string& strPath, const std::string& strLogFolder = "") {
+        ScanSettings s;
+        s.strMdfPath = strPath;
+        s.strLogFolder = strLogFolder;
+        return s;
+    }
+    // Opens and scans a file, waiting for the scan worker to end.
+    bool Scan(const std::string& strPath, const std::string& strLogFolder = "") {
+        const bool bStarted = wf.Open(Settings(strPath, strLogFolder));
+        wf.Wait();
+        return bStarted;
+    }
+    std::vector<std::string> Lines() const { return ports.output.Lines(); }
+    std::string LastLine() const {
+        const auto l = Lines();
+        return l.empty() ? std::string() : l.back();
+    }
+    bool HasLine(const std::string& s) const {
+        for (const std::string& l : Lines())
+            if (l == s) return true;
+        return false;
+    }
+};
+
+} // namespace wft
