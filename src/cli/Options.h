@@ -20,6 +20,9 @@ struct CliOptions {
     bool bAllRows = false;
     bool bFullValues = false;
     std::uint64_t nScreen = 1;
+    std::string strOption = "complete"; // scan, tree: complete or documents
+    std::string strMode = "standard";   // standard or advanced
+    std::string strLogDir;              // scan: the log folder (default: the current folder)
 };
 
 // Exit codes.
@@ -34,3 +37,8 @@ int RunInfo(const CliOptions& opt);
 int RunRows(const CliOptions& opt);
 int RunReport(const CliOptions& opt);
 int RunModule(const CliOptions& opt);
+int RunScan(const CliOptions& opt);
+int RunTree(const CliOptions& opt);
+// Runs the scan worker with in-memory ports and prints the tree it built; with bTreeOnly no
+// log file is written and only the tree is printed.
+int ScanAndPrint(const CliOptions& opt, bool bTreeOnly);

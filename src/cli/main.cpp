@@ -26,6 +26,10 @@ constexpr const char* kUsage =
     "  report DB.mdf    for every user table: pages found, rows decoded, the rows the catalog\n"
     "                   says it stores, rows that could not be read, large values that could\n"
     "                   not be read whole\n"
+    "  scan DB.mdf      the whole scan as the desktop application runs it: the output lines\n"
+    "                   as they are written, an activity log file, then the object tree (with\n"
+    "                   --option documents the document trees); tables with rows marked *\n"
+    "  tree DB.mdf      just the object tree a scan builds (no log file)\n"
     "  pages DB.mdf     file length, page count, base offset and the page maps\n"
     "                   (object id -> number of pages) of the system, data and IAM pages\n"
     "\n"
@@ -35,10 +39,14 @@ constexpr const char* kUsage =
     "  --sql2000        read the catalog in the SQL Server 2000 layout (it is used anyway when\n"
     "                   the file has no catalog rows of the later layout)\n"
     "  --collation C    auto (default: the database's own) or a collation name\n"
+    "  --option O       with scan and tree: complete (default) or documents\n"
+    "  --mode M         standard (default) or advanced\n"
+    "  --log-dir DIR    with scan: the folder of the activity log (default: the current one)\n"
     "  --screen N       with rows: the N-th screen page of 1000 rows (default 1)\n"
     "  --all            with rows: every row\n"
     "  --full-values    with rows: large values in full instead of <BINARY DATA> placeholders\n"
-    "  --format FMT     text (default), json, or csv (rows only)\n"
+    "  --format FMT     text (default), json, or csv (rows only); json of a tree: nested\n"
+    "                   {\"text\":..,\"bold\":..,\"children\":[..]}\n"
     "  --deleted        include deleted rows\n"
     "  --advanced-deleted  also search pages for rows no slot points to any more\n"
     "  --quiet          no progress on stderr\n"
@@ -89,6 +97,16 @@ int main(int argc, char** argv) {
             opt.bAdvancedDeleted = true;
         } else if (a == "--collation") {
             if (!value(opt.strCollation)) return BadArguments("--collation needs auto or a name");
+        } else if (a == "--option") {
+            if (!value(opt.strOption) ||
+                (opt.strOption != "complete" && opt.strOption != "documents"))
+                return BadArguments("--option needs complete or documents");
+        } else if (a == "--mode") {
+            if (!value(opt.strMode) || (opt.strMode != "standard" && opt.strMode != "advanced"))
+                return BadArguments("--mode needs standard or advanced");
+        } else if (a == "--log-dir") {
+            if (!value(opt.strLogDir) || opt.strLogDir.empty())
+                return BadArguments("--log-dir needs a folder");
         } else if (a == "--ndf") {
             std::string p;
             if (!value(p)) return BadArguments("--ndf needs a path");
@@ -118,6 +136,11 @@ int main(int argc, char** argv) {
         return RunRows(opt);
     }
     if (opt.strFormat == "csv") return BadArguments("--format csv is for rows");
+    if (opt.strCommand == "scan" || opt.strCommand == "tree") {
+        if (opt.positional.size() != 1)
+            return BadArguments(opt.strCommand + " takes one data file");
+        return opt.strCommand == "scan" ? RunScan(opt) : RunTree(opt);
+    }
     if (opt.strCommand == "pages" || opt.strCommand == "info" || opt.strCommand == "report") {
         if (opt.positional.size() != 1)
             return BadArguments(opt.strCommand + " takes one data file");
