@@ -6,11 +6,14 @@
 
 #include "appstate/CDravoltBrevantProjApp.h"
 #include "pagestore/Bytes.h"
+#include "pagestore/CMdfReader.h"
 #include "pagestore/Compression.h"
 #include "pagestore/RecordPage.h"
 #include "pagestore/RowLayout.h"
 #include "pagestore/TypeCodes.h"
 #include "support/DbWriter.h"
+#include "support/RecordingNotify.h"
+#include "support/TestFiles.h"
 
 using namespace qw;
 
@@ -444,4 +447,34 @@ TEST(Scsu, RoundTripsAndTheLengthRule) {
     // such values must be stored as UTF-16.
     EXPECT_EQ(Utf16ToScsu(Utf16("ab")), Ascii("ab"));
     EXPECT_EQ(CompressValue({TYPE_NVARCHAR, 0, 0}, Utf16("ab")), Utf16("ab"));
+}
+
+// A forwarding stub to a compressed row on a page-compressed page: the row is completed
+// against the anchor values of the page it lies on, not those of the stub's page.
+TEST(CompressedPage, ForwardedRowUsesItsOwnPage) {
+    TempDir dir;
+    CDravoltBrevantProjApp app;
+    RecordingNotify notify;
+    const Layout layout = VarbinaryLayout(1);
+    app.m_pCurrentRowDecoder = &layout;
+    FileBuilder f = SkeletonFile(24);
+    f.SetPage(16, SystemTablePage(7, {16, 1}));
+    PageBuilder stubs(PT_DATA, 500, {20, 1});
+    stubs.Header().nTypeFlagBits = 0x80;
+    stubs.AddUnslotted(CompressionInfoRecord(CdRow({{7, Ascii("STUBPG")}}), {}));
+    stubs.AddRow(ForwardingStub({21, 1}, 0));
+    f.SetPage(20, stubs);
+    PageBuilder target(PT_DATA, 500, {21, 1});
+    target.Header().nTypeFlagBits = 0x80;
+    target.AddUnslotted(CompressionInfoRecord(CdRow({{7, Ascii("TARGET")}}), {}));
+    target.AddRow(CdRow({{CD_LONG, Bytes{2, 'x', 'y'}}}, RECORD_FORWARDED));
+    f.SetPage(21, target);
+    CMdfReader reader(dir.Write("fwd.mdf", f), app, notify);
+    auto page = reader.ReadDataPage({20, 1});
+    ASSERT_EQ(page->RecordCount(), 1u);
+    const CPrimaryRecord& r = *page->Record(0);
+    EXPECT_EQ(r.m_nRecordType, RECORD_FORWARDING_STUB);
+    EXPECT_TRUE(r.m_bCompressed);
+    ASSERT_TRUE(r.m_bCompleted);
+    EXPECT_EQ(r.m_completed[0].bytes, Ascii("TAxy"));
 }
