@@ -156,9 +156,17 @@ void CDbCatalog::PickAllocationUnit(std::int64_t nRowsetId) {
     AllocUnitEntry& u = m_currentAllocUnit;
     const PageMap& data = m_reader.DataPages();
     if (u.m_firstPage.nPageId != 0 || u.m_rootPage.nPageId != 0 || u.m_firstIamPage.nPageId != 0) {
+        // The unit's own first page starts its page chain; only when it names none is the first
+        // page the page maps list for it taken (the last one would leave out every page before
+        // it when the chain is followed).
+        if (u.m_firstPage.nPageId != 0) return;
         const auto nKey = static_cast<std::int32_t>(static_cast<std::uint64_t>(u.m_nId) >> 16);
-        for (const PageIndexEntry& e : CMdfReader::PagesOf(data, nKey))
-            if (e.nPageType == PAGE_TYPE_DATA) u.m_firstPage = {e.nPageNumber, e.nFileId};
+        for (const PageIndexEntry& e : CMdfReader::PagesOf(data, nKey)) {
+            if (e.nPageType == PAGE_TYPE_DATA) {
+                u.m_firstPage = {e.nPageNumber, e.nFileId};
+                break;
+            }
+        }
         return;
     }
     // The catalog's own row says the table has no pages: pages that still carry its id were
@@ -173,7 +181,8 @@ void CDbCatalog::PickAllocationUnit(std::int64_t nRowsetId) {
     const auto nKey = static_cast<std::int32_t>(static_cast<std::uint64_t>(nRowsetId) >> 16);
     for (const PageIndexEntry& e : CMdfReader::PagesOf(data, nKey)) {
         m_bPagesFromIndex = true;
-        if (e.nPageType == PAGE_TYPE_DATA) u.m_firstPage = {e.nPageNumber, e.nFileId};
+        if (e.nPageType == PAGE_TYPE_DATA && u.m_firstPage.nPageId == 0)
+            u.m_firstPage = {e.nPageNumber, e.nFileId};
     }
     for (const PageIndexEntry& e : CMdfReader::PagesOf(m_reader.IamPages(), nKey)) {
         m_bPagesFromIndex = true;

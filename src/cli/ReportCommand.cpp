@@ -26,6 +26,8 @@ TableReport ReportTable(CDbCatalog& c, const ObjectEntry& o, const std::vector<V
     if (!c.m_bResolved || c.m_currentObject.m_nId != o.m_nId) return t;
     if (c.m_currentRowset.m_nObjectId == o.m_nId) t.nStoredRows = c.m_currentRowset.m_nRowCount;
     auto decoder = MakeRowDecoder(c);
+    // Large values are read in full: a value that cannot be assembled must be counted.
+    decoder->SetFullValues(true);
     app.m_pCurrentRowDecoder = decoder.get();
     TablePageList pages = CollectTablePages(c, *decoder, false);
     t.nPages = pages.pages.size();
@@ -48,8 +50,7 @@ int RunReport(const CliOptions& opt) {
     CCliNotify& notify = db.notify;
     CRecoverySession& session = db.session;
     CDbCatalog& c = *session.m_pCatalog;
-    // Large values are read in full: a value that cannot be assembled must be counted.
-    app.m_bListingMode = false;
+    app.m_bListingMode = true;
     std::vector<TableReport> tables;
     std::vector<ValueTriple> bulk;
     CollectValueTriples(c, bulk, notify);

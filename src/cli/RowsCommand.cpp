@@ -57,8 +57,9 @@ int RunRows(const CliOptions& opt) {
         return EXIT_BAD_ARGUMENTS;
     }
 
-    app.m_bListingMode = !opt.bFullValues;
+    app.m_bListingMode = true;
     auto decoder = MakeRowDecoder(c);
+    decoder->SetFullValues(opt.bFullValues);
     app.m_pCurrentRowDecoder = decoder.get();
     TablePageList pages = CollectTablePages(c, *decoder, false);
     CTableLister lister(c, *decoder, std::move(pages.pages));

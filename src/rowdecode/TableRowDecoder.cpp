@@ -101,7 +101,7 @@ std::vector<DecodedRow> CTableRowDecoder::ReadRows(const CDataPage& page) {
 std::string CTableRowDecoder::LargeValue(const VarValue& v, const TableColumn& col,
                                          bool& bFailure) {
     const std::span<const std::uint8_t> bytes = v.Value();
-    const bool bListing = m_app.m_bListingMode;
+    const bool bListing = m_app.m_bListingMode && !m_bFullValues;
     const std::int32_t nCode = col.m_nTypeCode == TYPE_IMAGE ? TYPE_VARBINARY : col.m_nTypeCode;
     LobOptions opt;
     opt.nHexMode = nCode == TYPE_VARBINARY || nCode == TYPE_CLR ? 1 : 0;
@@ -131,8 +131,7 @@ std::string CTableRowDecoder::LargeValue(const VarValue& v, const TableColumn& c
         (nKind == 2 || nKind == 4) && bytes.size() >= 24 && (bytes.size() - 12) % 12 == 0;
     if (bRoot) {
         if (nCode == TYPE_XML) return xml([&](LobRenderer& r) { r.RenderInRowRoot(bytes); });
-        if (bListing && (nKind == 4 || m_bLegacy))
-            return "<BIG BINARY DATA>";
+        if (bListing && (nKind == 4 || m_bLegacy)) return "<BIG BINARY DATA>";
         LobRenderer r(m_reader, opt);
         std::string s = r.RenderInRowRoot(bytes);
         bFailure = bFailure || r.HadFailures();

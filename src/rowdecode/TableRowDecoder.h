@@ -34,6 +34,10 @@ public:
     const std::vector<TableColumn>& Columns() const { return m_columns; }
     const std::vector<RowLayoutColumn>& LayoutColumns() const override { return m_layout; }
 
+    // Large values in full instead of the listing's placeholders (the listing-mode flag still
+    // decides which collations apply).
+    void SetFullValues(bool b) { m_bFullValues = b; }
+
     // Records of the pages read so far that the row format rejected (damaged rows).
     std::uint64_t InvalidRecords() const { return m_nInvalid; }
 
@@ -51,5 +55,6 @@ private:
     CDravoltBrevantProjApp& m_app;
     CMdfReader& m_reader;
     bool m_bLegacy;
+    bool m_bFullValues = false;
     std::uint64_t m_nInvalid = 0;
 };
