@@ -10,4 +10,8 @@ mkdir -p out
 build/tools/mksample/mksample out/sample.mdf
 build/src/cli/quarvel info out/sample.mdf
 echo
-build/src/cli/quarvel pages out/sample.mdf
+build/src/cli/quarvel rows out/sample.mdf Customers
+echo
+build/src/cli/quarvel rows out/sample.mdf Orders
+echo
+build/src/cli/quarvel report out/sample.mdf

@@ -1,9 +1,11 @@
 // Writes the bundled sample database: a small primary file in the SQL Server 2008 layout
-// with the system tables of a few user tables, a view, keys and a foreign key.
+// with a few user tables and their rows, a view, keys and a foreign key.
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <stdexcept>
 
-#include "support/DatabaseWriter.h"
+#include "support/TableWriter.h"
 
 using namespace qw;
 
@@ -73,7 +75,44 @@ int main(int argc, char** argv) {
         db.foreignKeys = {{341576255, 277576027, 245575913, {{2, 1}}, 1}};
         db.files = {{1, "QuarvelSample", "C:\\Data\\QuarvelSample.mdf", 2},
                     {2, "QuarvelSample_log", "C:\\Data\\QuarvelSample_log.ldf", 0x100042}};
-        WriteDatabase(db).Write(argv[1]);
+        // The tables with rows; the other objects stay in the description.
+        std::vector<TableSpec> tables;
+        for (auto it = db.objects.begin(); it != db.objects.end();) {
+            if (it->strType == "U ") {
+                tables.push_back({*it, {}, 0, 1});
+                it = db.objects.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        const char* names[] = {"Ana Lima", "Bjørn Dæhlie", "Chen Wei", "Dara O'Brien",
+                               "Émile Zola"};
+        const char* cities[] = {"Lisboa", "Oslo", "Beijing", "Dublin", "Paris"};
+        for (int i = 0; i < 5; ++i)
+            tables[0].rows.push_back(
+                {{Int(i + 1), Cell{Cell::Kind::Value, Utf16Text(names[i])},
+                  Cell{Cell::Kind::Value, Utf16Text(cities[i])},
+                  Val(Cat({LE32(static_cast<std::uint32_t>(300 * i)),
+                           LE32(static_cast<std::uint32_t>(40000 + 365 * i))}))}});
+        for (int i = 0; i < 12; ++i)
+            tables[1].rows.push_back(
+                {{Int(1000 + i), Int(1 + i % 5),
+                  Val(LE64(static_cast<std::uint64_t>(125000 + 37500 * i))), Bit(i % 3 == 0),
+                  i % 4 ? NText("deliver to the back door") : Null()}});
+        for (int i = 0; i < 3; ++i) {
+            Bytes guid(16);
+            for (int k = 0; k < 16; ++k)
+                guid[static_cast<std::size_t>(k)] =
+                    static_cast<std::uint8_t>(0x11 * (k + 1) + 7 * i);
+            const char* leaf[] = {"Budget 2026.xlsx", "Minutes.docx", "Logo.png"};
+            tables[2].rows.push_back({{Val(guid), NText("sites/finance/Shared Documents"),
+                                       NText(leaf[i]), Int(20480 + 1000 * i)}});
+        }
+        const Bytes file = WriteTables(db, tables).file;
+        std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(file.data()),
+                  static_cast<std::streamsize>(file.size()));
+        if (!out) throw std::runtime_error(std::string("cannot write ") + argv[1]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mksample: %s\n", e.what());
         return 1;
