@@ -85,6 +85,8 @@ CBootPage::CBootPage(const std::uint8_t* pPage, CDravoltBrevantProjApp& app) {
     std::string name = text::Utf16ToUtf8(std::span<const std::uint8_t>(pPage + 148, 2 * nUnits));
     const std::size_t nBlank = name.find(' ');
     if (nBlank != std::string::npos && nBlank != 0) name.resize(nBlank);
+    // A field of blanks only holds no name.
+    if (name.find_first_not_of(' ') == std::string::npos) name.clear();
     m_strDatabaseName = std::move(name);
 
     m_nCollationId = le::I32(pPage + 488);

@@ -29,10 +29,18 @@ Page Boot(std::uint16_t nVersion, const std::u16string& name, std::int32_t nColl
 
 TEST(BootPage, VersionTexts) {
     const std::pair<std::uint16_t, const char*> cases[] = {
-        {408, " SQL Server 6.5"}, {539, " SQL Server 2000"}, {612, " SQL Server 2005 SP2+ with VarDecimal enabled"},
-        {660, " SQL Server 2008 R2"}, {661, " SQL Server 2008 R2"}, {706, " SQL Server 2012"},
-        {782, " SQL Server 2014"}, {852, " SQL Server 2016"}, {869, " SQL Server 2017"},
-        {904, " SQL Server 2019"}, {957, " SQL Server 2022"}, {707, "Unknown SQL Version"},
+        {408, " SQL Server 6.5"},
+        {539, " SQL Server 2000"},
+        {612, " SQL Server 2005 SP2+ with VarDecimal enabled"},
+        {660, " SQL Server 2008 R2"},
+        {661, " SQL Server 2008 R2"},
+        {706, " SQL Server 2012"},
+        {782, " SQL Server 2014"},
+        {852, " SQL Server 2016"},
+        {869, " SQL Server 2017"},
+        {904, " SQL Server 2019"},
+        {957, " SQL Server 2022"},
+        {707, "Unknown SQL Version"},
         {0, "Unknown SQL Version"},
     };
     for (auto [n, text] : cases) EXPECT_EQ(CBootPage::VersionText(n), text) << n;
@@ -48,6 +56,7 @@ TEST(BootPage, NameCutting) {
         {u"Qu\u1ea3nL\u00fd", "Qu\u1ea3nL\u00fd"},          // non-Latin letters survive
         {std::u16string(104, u'x'), std::string(104, 'x')}, // no terminator at all
         {u"", ""},
+        {std::u16string(104, u' '), ""}, // blanks only: no name
     };
     for (const auto& [stored, shown] : cases) {
         CDravoltBrevantProjApp app;
