@@ -8,6 +8,8 @@ cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target quarvel mksample >/dev/null
 mkdir -p out
 build/tools/mksample/mksample out/sample.mdf
+build/src/cli/quarvel scan out/sample.mdf --log-dir out
+echo
 build/src/cli/quarvel info out/sample.mdf
 echo
 build/src/cli/quarvel rows out/sample.mdf Customers
