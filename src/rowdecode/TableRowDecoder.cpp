@@ -29,7 +29,19 @@ std::int32_t StorageSize(const TableColumn& c) {
 CTableRowDecoder::CTableRowDecoder(std::vector<TableColumn> columns, CDravoltBrevantProjApp& app,
                                    CMdfReader& reader, bool bLegacy)
     : m_columns(std::move(columns)), m_app(app), m_reader(reader), m_bLegacy(bLegacy) {
-    for (const TableColumn& c : m_columns) m_layout.push_back({c.m_nTypeCode, StorageSize(c)});
+    // Compressed rows hold their columns in rowset order: the layout is indexed by storage
+    // position (the column's id inside its rowset).
+    for (std::size_t o = 0; o < m_columns.size(); ++o) {
+        const TableColumn& c = m_columns[o];
+        if (c.m_nStorageColumnId == kNotStored) continue;
+        const std::size_t i = CompletedIndex(c, o);
+        if (i >= m_layout.size()) {
+            m_layout.resize(i + 1);
+            m_scales.resize(i + 1, -1);
+        }
+        m_layout[i] = {c.m_nTypeCode, StorageSize(c)};
+        m_scales[i] = c.m_nScale;
+    }
 }
 
 int CTableRowDecoder::NarrowCodePage(const TableColumn& col) const {
@@ -270,18 +282,31 @@ void CTableRowDecoder::DecodeRecord(const CPrimaryRecord& r, DecodedRow& row) {
     }
 }
 
+std::size_t CTableRowDecoder::CompletedIndex(const TableColumn& c, std::size_t nListIndex) {
+    return c.m_nStorageColumnId >= 1 ? static_cast<std::size_t>(c.m_nStorageColumnId - 1)
+                                     : nListIndex;
+}
+
 void CTableRowDecoder::DecodeCompleted(const CPrimaryRecord& r, DecodedRow& row) {
     // A completed compressed row holds every column in its stored form, in rowset order.
     for (std::size_t o = 0; o < m_columns.size(); ++o) {
         const TableColumn& col = m_columns[o];
         if (col.m_nStorageColumnId == kNotStored) continue;
-        const std::size_t i =
-            col.m_nStorageColumnId >= 1 ? static_cast<std::size_t>(col.m_nStorageColumnId - 1) : o;
+        const std::size_t i = CompletedIndex(col, o);
         if (i >= r.m_completed.size()) continue;
         const CPrimaryRecord::CompletedColumn& v = r.m_completed[i];
         std::string& text = row.texts[o];
         if (v.bNull) {
             text = "NULL";
+            continue;
+        }
+        if (v.bComplex) {
+            VarValue lob;
+            lob.bytes = v.bytes;
+            lob.nLength = static_cast<std::int32_t>(v.bytes.size());
+            lob.bytes.resize(lob.bytes.size() + 2, 0);
+            lob.bComplex = true;
+            if (lob.nLength > 0) text = LargeValue(lob, col, row.bLobFailure);
             continue;
         }
         BitCursor cursor;

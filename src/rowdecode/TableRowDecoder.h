@@ -10,6 +10,7 @@
 #include "appstate/CDravoltBrevantProjApp.h"
 #include "catalog/TableColumn.h"
 #include "pagestore/CMdfReader.h"
+#include "pagestore/Compression.h"
 #include "pagestore/RowLayout.h"
 
 // One listed row: a text per table column, and where the row came from.
@@ -22,7 +23,7 @@ struct DecodedRow {
     bool bLobFailure = false;
 };
 
-class CTableRowDecoder final : public IRowLayout {
+class CTableRowDecoder final : public IRowLayout, public IRowLayoutScales {
 public:
     // bLegacy: the columns carry the 2000 layout's offsets, or no placement was found for them.
     CTableRowDecoder(std::vector<TableColumn> columns, CDravoltBrevantProjApp& app,
@@ -33,6 +34,9 @@ public:
 
     const std::vector<TableColumn>& Columns() const { return m_columns; }
     const std::vector<RowLayoutColumn>& LayoutColumns() const override { return m_layout; }
+    std::int32_t ColumnScale(std::size_t i) const override {
+        return i < m_scales.size() ? m_scales[i] : -1;
+    }
 
     // Large values in full instead of the listing's placeholders (the listing-mode flag still
     // decides which collations apply).
@@ -44,6 +48,8 @@ public:
 private:
     void DecodeRecord(const CPrimaryRecord& r, DecodedRow& row);
     void DecodeCompleted(const CPrimaryRecord& r, DecodedRow& row);
+    // Where a column's value lies among a completed compressed row's columns.
+    static std::size_t CompletedIndex(const TableColumn& c, std::size_t nListIndex);
     std::string LargeValue(const VarValue& v, const TableColumn& col, bool& bFailure);
     int NarrowCodePage(const TableColumn& col) const;
     // A moved row whose stub still points to it is listed through the stub, not a second time
@@ -52,6 +58,7 @@ private:
 
     std::vector<TableColumn> m_columns;
     std::vector<RowLayoutColumn> m_layout;
+    std::vector<std::int32_t> m_scales;
     CDravoltBrevantProjApp& m_app;
     CMdfReader& m_reader;
     bool m_bLegacy;
