@@ -19,25 +19,19 @@ struct TableReport {
 };
 
 TableReport ReportTable(CDbCatalog& c, const ObjectEntry& o, const std::vector<ValueTriple>& bulk) {
-    CDravoltBrevantProjApp& app = c.Reader().App();
     TableReport t;
     t.strName = o.m_strName;
     c.ResolveObject(o.m_strName, o.m_strType, bulk);
     if (!c.m_bResolved || c.m_currentObject.m_nId != o.m_nId) return t;
     if (c.m_currentRowset.m_nObjectId == o.m_nId) t.nStoredRows = c.m_currentRowset.m_nRowCount;
-    auto decoder = MakeRowDecoder(c);
     // Large values are read in full: a value that cannot be assembled must be counted.
-    decoder->SetFullValues(true);
-    app.m_pCurrentRowDecoder = decoder.get();
-    TablePageList pages = CollectTablePages(c, *decoder, false);
-    t.nPages = pages.pages.size();
-    CTableLister lister(c, *decoder, std::move(pages.pages));
-    lister.List(0, 0, [&](const DecodedRow& row) {
+    CTableListing listing(c, true);
+    t.nPages = listing.PageCount();
+    listing.Lister().List(0, 0, [&](const DecodedRow& row) {
         ++t.nRows;
         t.nLobFailures += row.bLobFailure ? 1 : 0;
     });
-    app.m_pCurrentRowDecoder = nullptr;
-    t.nInvalid = decoder->InvalidRecords();
+    t.nInvalid = listing.Decoder().InvalidRecords();
     return t;
 }
 

@@ -58,11 +58,7 @@ int RunRows(const CliOptions& opt) {
     }
 
     app.m_bListingMode = true;
-    auto decoder = MakeRowDecoder(c);
-    decoder->SetFullValues(opt.bFullValues);
-    app.m_pCurrentRowDecoder = decoder.get();
-    TablePageList pages = CollectTablePages(c, *decoder, false);
-    CTableLister lister(c, *decoder, std::move(pages.pages));
+    CTableListing listing(c, opt.bFullValues);
 
     // Shown columns: from the first stored one on, without the columns that are not stored.
     std::vector<std::size_t> shown;
@@ -86,7 +82,7 @@ int RunRows(const CliOptions& opt) {
     const std::uint64_t nFirst = opt.bAllRows ? 0 : (opt.nScreen - 1) * kScreenPageRows;
     const std::uint64_t nCount = opt.bAllRows ? 0 : kScreenPageRows;
     bool bFirstRow = true;
-    lister.List(nFirst, nCount, [&](const DecodedRow& row) {
+    listing.Lister().List(nFirst, nCount, [&](const DecodedRow& row) {
         line.clear();
         for (std::size_t k = 0; k < shown.size(); ++k) {
             const std::string& t = row.texts[shown[k]];
@@ -103,7 +99,6 @@ int RunRows(const CliOptions& opt) {
         }
     });
     if (bJson) std::printf("]}\n");
-    app.m_pCurrentRowDecoder = nullptr;
     app.m_bListingMode = false;
     return EXIT_DONE;
 }

@@ -158,3 +158,17 @@ bool RowHasValues(const DecodedRow& row, const std::vector<TableColumn>& columns
 CTableLister::CTableLister(CDbCatalog& catalog, CTableRowDecoder& decoder,
                            std::vector<PagePointer> pages)
     : m_catalog(catalog), m_decoder(decoder), m_pages(std::move(pages)) {}
+
+CTableListing::CTableListing(CDbCatalog& catalog, bool bFullValues)
+    : m_app(catalog.Reader().App()), m_pDecoder(MakeRowDecoder(catalog)) {
+    m_pDecoder->SetFullValues(bFullValues);
+    m_app.m_pCurrentRowDecoder = m_pDecoder.get();
+    TablePageList pages = CollectTablePages(catalog, *m_pDecoder, false);
+    m_nSource = pages.source;
+    m_nPages = pages.pages.size();
+    m_pLister = std::make_unique<CTableLister>(catalog, *m_pDecoder, std::move(pages.pages));
+}
+
+CTableListing::~CTableListing() {
+    m_app.m_pCurrentRowDecoder = nullptr;
+}

@@ -62,6 +62,29 @@ private:
     std::uint64_t m_nPagesRead = 0;
 };
 
+// A listing of the table the catalog resolved last: its row decoder, published as the
+// application's current row decoder for as long as the listing lives, its pages as the record
+// browser chooses them, and a lister over them.
+class CTableListing {
+public:
+    CTableListing(CDbCatalog& catalog, bool bFullValues);
+    ~CTableListing();
+    CTableListing(const CTableListing&) = delete;
+    CTableListing& operator=(const CTableListing&) = delete;
+
+    CTableRowDecoder& Decoder() { return *m_pDecoder; }
+    PageSource Source() const { return m_nSource; }
+    std::size_t PageCount() const { return m_nPages; }
+    CTableLister& Lister() { return *m_pLister; }
+
+private:
+    CDravoltBrevantProjApp& m_app;
+    std::unique_ptr<CTableRowDecoder> m_pDecoder;
+    PageSource m_nSource = PageSource::None;
+    std::size_t m_nPages = 0;
+    std::unique_ptr<CTableLister> m_pLister;
+};
+
 template <class Fn>
 std::uint64_t CTableLister::List(std::uint64_t nFirst, std::uint64_t nCount, Fn&& fn) {
     CMdfReader& reader = m_catalog.Reader();
