@@ -787,4 +787,29 @@ FileBuilder WriteDatabase(const DatabaseSpec& spec) {
     return out;
 }
 
+bool IsVariableColumn(const ColumnSpec& c) {
+    return IsVariableType(c.nSystemType);
+}
+
+std::vector<ColumnPlace> PlaceTableColumns(const ObjectSpec& o, bool bSql2000) {
+    // The same order and placement the rowset-column rows record: a clustered index's keys
+    // first in the later layout, column order in the 2000 layout.
+    IndexSpec heap;
+    heap.nIndexId = 0;
+    const IndexSpec* pIndex = &heap;
+    for (const IndexSpec& i : o.indexes) {
+        if (i.nIndexId == 1) {
+            pIndex = &i;
+            break;
+        }
+    }
+    const std::vector<std::size_t> order =
+        bSql2000 ? ColumnOrder(o.columns.size()) : PhysicalOrder(o.columns, *pIndex);
+    const std::vector<Placement> place = PlaceColumns(o.columns, order);
+    std::vector<ColumnPlace> out(o.columns.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        out[order[k]] = {place[order[k]].nOffset, place[order[k]].nBit, static_cast<int>(k + 1)};
+    return out;
+}
+
 } // namespace qw

@@ -194,6 +194,18 @@ struct StoredRow {
 // Every row on the data pages of one system object, in page map and slot order.
 std::vector<StoredRow> StoredRows(CMdfReader& reader, std::int32_t nObjectId);
 
+// The column order of a table's rows (a clustered index's key columns first) and where each
+// column lies: the leaf offset (from the row start) of a fixed column, -n for the n-th
+// variable column, and the bit of a bit column. Agrees with the rowset columns the database
+// writer records.
+struct ColumnPlace {
+    std::int16_t nOffset = 0;
+    std::int16_t nBit = 0;
+    int nPosition = 0; // 1-based position in the row (its null bit + 1)
+};
+std::vector<ColumnPlace> PlaceTableColumns(const ObjectSpec& o, bool bSql2000);
+bool IsVariableColumn(const ColumnSpec& c);
+
 // The boot page (page 9 of the primary file).
 PageBuilder BootPage(std::uint16_t nVersion, const std::string& strName, std::int32_t nCollationId);
 

@@ -36,53 +36,6 @@ Cell Lob(Bytes data, LobForm form, std::size_t nChunk) {
     return {Cell::Kind::Lob, std::move(data), form, std::max<std::size_t>(nChunk, 1)};
 }
 
-bool IsVariableColumn(const ColumnSpec& c) {
-    // The types whose values lie in the variable part of a row (240 also covers geometry).
-    static constexpr std::uint8_t kVariable[] = {ST_IMAGE,       ST_TEXT,        ST_NTEXT,
-                                                 ST_SQL_VARIANT, ST_VARBINARY,   ST_VARCHAR,
-                                                 ST_NVARCHAR,    ST_HIERARCHYID, ST_XML};
-    return std::find(std::begin(kVariable), std::end(kVariable), c.nSystemType) !=
-           std::end(kVariable);
-}
-
-std::vector<ColumnPlace> PlaceTableColumns(const ObjectSpec& o, bool bSql2000) {
-    const std::size_t n = o.columns.size();
-    std::vector<std::size_t> order;
-    if (!bSql2000)
-        for (const IndexSpec& i : o.indexes)
-            if (i.nIndexId == 1) {
-                for (std::int32_t id : i.columnIds)
-                    if (id >= 1 && static_cast<std::size_t>(id) <= n &&
-                        std::find(order.begin(), order.end(), std::size_t(id - 1)) == order.end())
-                        order.push_back(static_cast<std::size_t>(id - 1));
-                break;
-            }
-    for (std::size_t i = 0; i < n; ++i)
-        if (std::find(order.begin(), order.end(), i) == order.end()) order.push_back(i);
-    std::vector<ColumnPlace> out(n);
-    int nFixed = 4, nVar = 0, nBitsLeft = 0, nBitByte = 0, nBit = 0, nPos = 0;
-    for (std::size_t i : order) {
-        const ColumnSpec& c = o.columns[i];
-        out[i].nPosition = ++nPos;
-        if (IsVariableColumn(c)) {
-            out[i].nOffset = static_cast<std::int16_t>(-++nVar);
-        } else if (c.nSystemType == ST_BIT) {
-            if (nBitsLeft == 0) {
-                nBitByte = nFixed++;
-                nBitsLeft = 8;
-                nBit = 0;
-            }
-            out[i].nOffset = static_cast<std::int16_t>(nBitByte);
-            out[i].nBit = static_cast<std::int16_t>(nBit++);
-            --nBitsLeft;
-        } else {
-            out[i].nOffset = static_cast<std::int16_t>(nFixed);
-            nFixed += std::max<int>(c.nMaxLength, 0);
-        }
-    }
-    return out;
-}
-
 namespace {
 
 constexpr std::size_t kBodyBytes = kPageSize - kPageHeaderSize;
