@@ -3,7 +3,6 @@
 // the page maps still find the rewritten pages.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "catalog/CDbCatalog.h"
 #include "pagestore/Bytes.h"
@@ -57,15 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // options byte on.
     std::size_t k = (options >> 4) % base.systemPages.size();
     for (std::size_t off = 0; off < size && k < base.systemPages.size(); off += kPageSize, ++k) {
-        std::uint8_t* page = file.data() + base.systemPages[k] * kPageSize;
-        std::uint8_t keep[10];
-        std::memcpy(keep, page + 24, 4);
-        keep[4] = page[1];
-        std::memcpy(keep + 5, page + 6, 2);
-        std::memcpy(page, data + off, std::min<std::size_t>(kPageSize, size - off));
-        std::memcpy(page + 24, keep, 4);
-        page[1] = keep[4];
-        std::memcpy(page + 6, keep + 5, 2);
+        qw::OverwriteKeepingIdentity(file.data() + base.systemPages[k] * kPageSize,
+                                     {data + off, std::min<std::size_t>(kPageSize, size - off)});
     }
     CMemoryFileSource files;
     files.Add("/f/db.mdf", std::move(file));

@@ -4,7 +4,6 @@
 // kept, so the page maps still find the rewritten pages.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "catalog/CDbCatalog.h"
 #include "rowdecode/TableListing.h"
@@ -101,16 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the options byte on.
     std::size_t k = (options >> 4) % base.pages.size();
     for (std::size_t off = 0; off < size && k < base.pages.size(); off += kPageSize, ++k) {
-        std::uint8_t* page =
-            file.data() + static_cast<std::size_t>(base.pages[k].nPageId) * kPageSize;
-        std::uint8_t keep[7];
-        std::memcpy(keep, page + 24, 4);
-        keep[4] = page[1];
-        std::memcpy(keep + 5, page + 6, 2);
-        std::memcpy(page, data + off, std::min<std::size_t>(kPageSize, size - off));
-        std::memcpy(page + 24, keep, 4);
-        page[1] = keep[4];
-        std::memcpy(page + 6, keep + 5, 2);
+        qw::OverwriteKeepingIdentity(file.data() + static_cast<std::size_t>(base.pages[k].nPageId) *
+                                                       kPageSize,
+                                     {data + off, std::min<std::size_t>(kPageSize, size - off)});
     }
     CMemoryFileSource files;
     files.Add("/f/db.mdf", std::move(file));

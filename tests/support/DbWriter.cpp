@@ -1,6 +1,7 @@
 #include "support/DbWriter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -208,6 +209,17 @@ Bytes InRowRoot(const std::vector<LobLink>& links) {
 }
 
 // ---- pages ----
+
+void OverwriteKeepingIdentity(std::uint8_t* pPage, std::span<const std::uint8_t> bytes) {
+    std::uint8_t objectId[4], indexId[2];
+    std::memcpy(objectId, pPage + 24, 4);
+    std::memcpy(indexId, pPage + 6, 2);
+    const std::uint8_t nType = pPage[1];
+    std::memcpy(pPage, bytes.data(), std::min<std::size_t>(kPageSize, bytes.size()));
+    std::memcpy(pPage + 24, objectId, 4);
+    std::memcpy(pPage + 6, indexId, 2);
+    pPage[1] = nType;
+}
 
 void WriteHeader(std::uint8_t* p, const PageHeaderFields& h) {
     p[0] = h.nHeaderVersion;

@@ -159,6 +159,10 @@ private:
 // A built page as the page store's buffer (a whole page and the guard byte).
 PageBytes ToPageBytes(const Page& page);
 
+// Replaces a page's bytes by `bytes` (at most a page) but keeps the header's object id, page
+// type and index id, so the page maps still file the page under its object (for fuzzing).
+void OverwriteKeepingIdentity(std::uint8_t* pPage, std::span<const std::uint8_t> bytes);
+
 // Writes the 96-byte header into a page.
 void WriteHeader(std::uint8_t* pPage, const PageHeaderFields& h);
 
