@@ -163,39 +163,46 @@ std::string ColumnDescription(const TableColumn& c) {
     return s;
 }
 
-// The scripts take the table and its key columns from the 2000 layout's table list; a table of
-// the later layout has none there, so its name and the columns the layout resolution marked
-// as keys are used.
+namespace {
+
+// The table name and key column names of a script. The 2000 layout's table list gives both;
+// a table of the later layout has no entry there, so its name and the columns the layout
+// resolution marked as keys are used.
+template <class LegacyQualifies, class ColumnQualifies>
+std::pair<std::string, std::vector<std::string>>
+ScriptKeys(const CDbCatalog& catalog, std::int32_t nTableId,
+           const std::vector<TableColumn>& columns, LegacyQualifies legacyQualifies,
+           ColumnQualifies columnQualifies) {
+    std::pair<std::string, std::vector<std::string>> out;
+    if (const LegacyTableEntry* t = LegacyTable(catalog, nTableId)) {
+        out.first = t->m_strName;
+        for (const auto& c : t->m_columns)
+            if (legacyQualifies(c.m_nTypeStatus)) out.second.push_back(c.m_strName);
+    } else {
+        out.first = TableName(catalog, nTableId);
+        for (const TableColumn& c : columns)
+            if (columnQualifies(c)) out.second.push_back(c.m_strName);
+    }
+    return out;
+}
+
+} // namespace
+
 std::string PrimaryKeyScript(const CDbCatalog& catalog, std::int32_t nTableId,
                              const std::vector<TableColumn>& columns) {
-    std::vector<std::string> names;
-    std::string strTable;
-    if (const LegacyTableEntry* t = LegacyTable(catalog, nTableId)) {
-        strTable = t->m_strName;
-        for (const auto& c : t->m_columns)
-            if (c.m_nTypeStatus & 1) names.push_back(c.m_strName);
-    } else {
-        strTable = TableName(catalog, nTableId);
-        for (const TableColumn& c : columns)
-            if (c.m_bPrimaryKey) names.push_back(c.m_strName);
-    }
+    const auto [strTable, names] = ScriptKeys(
+        catalog, nTableId, columns, [](std::uint8_t nTypeStatus) { return (nTypeStatus & 1) != 0; },
+        [](const TableColumn& c) { return c.m_bPrimaryKey; });
     return Format("ALTER TABLE %s ADD PRIMARY KEY (%s)", strTable, KeyColumnList(names));
 }
 
 std::string UniqueScript(const CDbCatalog& catalog, std::int32_t nTableId,
                          const std::string& strConstraint,
                          const std::vector<TableColumn>& columns) {
-    std::vector<std::string> names;
-    std::string strTable;
-    if (const LegacyTableEntry* t = LegacyTable(catalog, nTableId)) {
-        strTable = t->m_strName;
-        for (const auto& c : t->m_columns)
-            if (c.m_nTypeStatus == 0 || (c.m_nTypeStatus & 1)) names.push_back(c.m_strName);
-    } else {
-        strTable = TableName(catalog, nTableId);
-        for (const TableColumn& c : columns)
-            if (c.m_bUniqueConstraint || c.m_bUniqueIndex) names.push_back(c.m_strName);
-    }
+    const auto [strTable, names] = ScriptKeys(
+        catalog, nTableId, columns,
+        [](std::uint8_t nTypeStatus) { return nTypeStatus == 0 || (nTypeStatus & 1) != 0; },
+        [](const TableColumn& c) { return c.m_bUniqueConstraint || c.m_bUniqueIndex; });
     return Format("ALTER TABLE[dbo].[%s] WITH NOCHECK ADD CONSTRAINT[%s] UNIQUE CLUSTERED "
                   "\r\n(\r\n[%s] DSC\r\n)",
                   strTable, strConstraint, KeyColumnList(names));
