@@ -654,6 +654,21 @@ Bytes FileRow(const FileSpec& f) {
     return SystemRow(x.Get(), 4, {});
 }
 
+Bytes ModuleRow(const ModuleSpec& m, bool bProcedure) {
+    const bool bWide = m.bWide.value_or(
+        std::any_of(m.strText.begin(), m.strText.end(), [](char c) { return (c & 0x80) != 0; }));
+    // valclass 1 (a module's text), object id, sub-object id, value number 0.
+    Fields f;
+    f.U8(1).I32(m.nObjectId).I32(m.nSubObjectId.value_or(bProcedure ? 1 : 0)).I32(0);
+    // The value column holds an int variant (base type 56, version 1) that tells the text's
+    // form: 2 for single-byte text, 0 for UTF-16; the image value holds the text itself.
+    Fields value;
+    value.U8(56).U8(1).I32(bWide ? 0 : 2);
+    Bytes text = bWide ? Utf16Text(m.strText) : Ascii(m.strText);
+    // Columns: valclass, objid, subobjid, valnum, value, imageval.
+    return SystemRow(f.Get(), 6, {}, {value.Get(), std::move(text)});
+}
+
 Bytes ObjectRow2000(const ObjectSpec& o) {
     Bytes type = Ascii(o.strType);
     type.resize(2, ' ');
@@ -762,7 +777,17 @@ FileBuilder WriteDatabase(const DatabaseSpec& spec) {
         tables.emplace_back(74, refs);
         tables.emplace_back(54, indexes);
         tables.emplace_back(55, iscols);
+        std::vector<Bytes> values;
+        for (const ModuleSpec& m : spec.modules) {
+            const auto it = std::find_if(spec.objects.begin(), spec.objects.end(),
+                                         [&](const ObjectSpec& o) { return o.nId == m.nObjectId; });
+            values.push_back(ModuleRow(m, it != spec.objects.end() && it->strType == "P "));
+        }
+        tables.emplace_back(60, values);
     } else {
+        // The 2000 layout keeps module texts in syscomments, which the writer does not write.
+        if (!spec.modules.empty())
+            throw std::invalid_argument("module texts need the later layout");
         std::vector<Bytes> objects, columns, indexes;
         for (const ObjectSpec& o : spec.objects) {
             objects.push_back(ObjectRow2000(o));

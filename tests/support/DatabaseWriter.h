@@ -127,6 +127,19 @@ struct ScalarTypeSpec {
     std::int32_t nCollationId = 0;
 };
 
+// The stored text of a module (view, procedure, function, trigger, default, check constraint):
+// one row of the value table (sysobjvalues) holding the whole text in-row, so it must fit on a
+// page. Texts of the later layout only.
+struct ModuleSpec {
+    std::int32_t nObjectId = 0; // also needs an ObjectSpec with this id
+    std::string strText;        // UTF-8
+    // The sub-object id; none: 1 (the procedure number) for a procedure, else 0.
+    std::optional<std::int32_t> nSubObjectId;
+    // UTF-16 instead of single bytes (written as given); none: UTF-16 only when the text has a
+    // non-ASCII character.
+    std::optional<bool> bWide;
+};
+
 struct DatabaseSpec {
     bool bSql2000 = false; // the SQL Server 2000 system tables instead
     // Boot page version; it also picks the row layouts: below 706 those of 655, from 706 those
@@ -137,7 +150,8 @@ struct DatabaseSpec {
     std::int32_t nCollationId = 872468488; // SQL_Latin1_General_CP1_CI_AS
     std::vector<ObjectSpec> objects;
     std::vector<ForeignKeySpec> foreignKeys;
-    std::vector<FileSpec> files; // empty: one row for the primary file
+    std::vector<ModuleSpec> modules; // the later layout only
+    std::vector<FileSpec> files;     // empty: one row for the primary file
     // Empty: the built-in types (int, nvarchar, ...) with schema 4 as the server has them.
     std::vector<ScalarTypeSpec> scalarTypes;
     std::size_t nPages = 0; // 0: as many as the writer needs
@@ -171,7 +185,9 @@ Bytes ObjectRow2005(const ObjectSpec& o, std::uint16_t nVersion = 655); // syssc
 Bytes ColumnRow2005(std::int32_t nObjectId, std::int32_t nColumnId, const ColumnSpec& c,
                     std::uint16_t nVersion = 655); // syscolpars
 Bytes FileRow(const FileSpec& f);                  // sysfiles1
-Bytes ObjectRow2000(const ObjectSpec& o);          // sysobjects
+// sysobjvalues; bProcedure: the sub-object id defaults to the procedure number 1.
+Bytes ModuleRow(const ModuleSpec& m, bool bProcedure);
+Bytes ObjectRow2000(const ObjectSpec& o); // sysobjects
 // nRowOffset: the column's offset in the row's fixed part, or -n for the n-th variable column.
 Bytes ColumnRow2000(std::int32_t nObjectId, std::int32_t nColumnId, const ColumnSpec& c,
                     std::uint16_t nRowOffset); // syscolumns
