@@ -161,11 +161,28 @@ void CMemoryTree::PrepareForDocuments() {
     m_nodes.clear();
     m_selection = kTreeRoot;
     m_bDocumentStyle = true;
+    m_nBackground = -1;
 }
 
 bool CMemoryTree::Shown() const {
     Lock lock(m_mutex);
     return m_bShown;
+}
+
+void CMemoryTree::SetBackground(std::uint8_t nRed, std::uint8_t nGreen, std::uint8_t nBlue) {
+    Lock lock(m_mutex);
+    m_nBackground = (nRed << 16) | (nGreen << 8) | nBlue;
+}
+
+std::int32_t CMemoryTree::Background() const {
+    Lock lock(m_mutex);
+    return m_nBackground;
+}
+
+int CMemoryTree::Image(TreeItem item) const {
+    Lock lock(m_mutex);
+    const Node* n = item ? Get(item) : nullptr;
+    return n ? n->nImage : 0;
 }
 
 bool CMemoryTree::IsExpanded(TreeItem item) const {

@@ -30,10 +30,14 @@ public:
     void Expand(TreeItem item) override;
     void Show(bool bShow) override;
     void Redraw() override {}
+    void SetBackground(std::uint8_t nRed, std::uint8_t nGreen, std::uint8_t nBlue) override;
     void PrepareForDocuments() override;
 
     bool Shown() const;
     bool IsExpanded(TreeItem item) const;
+    // The background colour as 0xRRGGBB; -1 when none was set.
+    std::int32_t Background() const;
+    int Image(TreeItem item) const;
     std::size_t ItemCount() const;
     // The item with this text path from the root ("Db/Tables/User Tables"), or 0.
     TreeItem Find(const std::vector<std::string>& path) const;
@@ -63,6 +67,7 @@ private:
     TreeItem m_selection = kTreeRoot;
     bool m_bShown = true;
     bool m_bDocumentStyle = false;
+    std::int32_t m_nBackground = -1;
 };
 
 class CMemoryRecordList : public IRecordList {

@@ -41,6 +41,7 @@ public:
     virtual void Expand(TreeItem item) = 0;
     virtual void Show(bool bShow) = 0;
     virtual void Redraw() = 0;
+    virtual void SetBackground(std::uint8_t nRed, std::uint8_t nGreen, std::uint8_t nBlue) = 0;
     // Back to a fresh tree in the style of the document view: every item deleted, check boxes
     // linked to their children, item images from the shell's file icons, editable.
     virtual void PrepareForDocuments() = 0;

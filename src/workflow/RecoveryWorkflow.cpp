@@ -8,7 +8,8 @@ CRecoveryWorkflow::CRecoveryWorkflow(CDravoltBrevantProjApp& app, const Workflow
                                      const IFileSource& files)
     : m_app(app), m_ports(ports), m_files(files),
       m_log(app, ports.output, ports.caption, ports.boxes),
-      m_tree(ports.objectTree, ports.progress, m_log) {}
+      m_tree(ports.objectTree, ports.progress, m_log), m_browser(app, ports, m_log, m_session),
+      m_sharePoint(app, ports, m_log) {}
 
 CRecoveryWorkflow::~CRecoveryWorkflow() {
     // A window going away with a worker still running: ask the loops to end and wait for it.
@@ -88,20 +89,17 @@ bool CRecoveryWorkflow::Open(const ScanSettings& s) {
 }
 
 void CRecoveryWorkflow::TearDownSession() {
+    // The listing's decoder reads the session's files: it goes first.
+    m_browser.Reset();
     m_session.Close();
 }
 
 void CRecoveryWorkflow::ResetDatabase() {
     m_bulkTriples.clear();
     m_modules.Clear();
-    m_pSharePoint->Reset();
+    m_sharePoint.Reset();
     TearDownSession();
-    if (m_nListedColumns > 0) {
-        m_ports.records.DeleteAllItems();
-        for (int i = 0; i < m_nListedColumns; ++i) m_ports.records.DeleteColumn(0);
-        m_nListedColumns = 0;
-    }
-    m_ports.textView.SetText("");
+    m_browser.ClearRecordArea();
     m_tree.Clear();
     m_ports.documentTree.DeleteAllItems();
 }
@@ -169,6 +167,7 @@ int CRecoveryWorkflow::ScanWorker() {
     if (!strPath.empty()) m_log.WriteLine("Browse File Path:\t" + strLogForm + "\r\n");
 
     m_bAdvancedMode = m_app.m_nScanMode == SCAN_MODE_ADVANCED;
+    m_browser.SetAdvancedMode(m_bAdvancedMode);
     m_log.WriteLine(m_bAdvancedMode ? "Advanced mode is selected for file recovery."
                                     : "Standard mode is selected for file recovery.");
     m_log.WriteLine("Scanning of file starts...");
@@ -218,21 +217,22 @@ int CRecoveryWorkflow::ScanWorker() {
         strSites = "AllWebs";
         catalog.ResolveObject(strSites, "U ", kNoTriples);
     }
-    m_pSharePoint->CollectSites(*this, catalog, strSites);
+    m_sharePoint.CollectSites(catalog, m_bAdvancedMode);
     m_app.m_bStopRequested = false;
-    m_pSharePoint->BuildSiteTree(*this);
+    m_sharePoint.BuildSiteTree();
 
     catalog.ResolveObject("AllLists", "U ", kNoTriples);
-    m_pSharePoint->CollectLibraries(*this, catalog);
+    m_sharePoint.CollectLibraries(catalog, m_bAdvancedMode);
     m_app.m_bStopRequested = false;
+    m_sharePoint.AttachLibraries();
 
     if (m_app.m_strCollationName.empty()) m_app.m_strCollationName = "Unknown Collation";
     m_log.WriteLine("Collation Type: " + m_app.m_strCollationName);
 
     catalog.ResolveObject("AllDocs", "U ", kNoTriples);
-    m_pSharePoint->CollectDocuments(*this, catalog);
+    m_sharePoint.CollectDocuments(catalog, m_bAdvancedMode);
     m_app.m_bStopRequested = false;
-    m_pSharePoint->BuildDocumentTree(*this);
+    m_sharePoint.BuildDocumentTree();
 
     if (!m_tree.Create(catalog)) {
         m_tree.Clear();
@@ -260,38 +260,33 @@ int CRecoveryWorkflow::ScanWorker() {
 
 // ---- clicks and page buttons
 
-void CRecoveryWorkflow::ObjectViewWorker(TreeItem item) {
-    const ClickTarget target = m_tree.Classify(item);
-    if (target.kind == ClickKind::Nothing) {
-        EndWorker(0);
-        return;
-    }
-    m_ports.caption.SetText(target.strText);
-    m_log.WriteLine("Please wait while " + target.strText + " folder is scanning.");
-    if (target.kind == ClickKind::Table && m_session.m_pCatalog)
-        m_tree.ExpandTable(*m_session.m_pCatalog, item, m_bulkTriples);
-    m_pBrowser->ShowObject(*this, target, item);
-    EndWorker(1);
+void CRecoveryWorkflow::BeginClick(ITreeView& tree, TreeItem item) {
+    m_app.m_nRunning = 1;
+    m_pRunningTree = &tree;
+    m_runningItem = item;
+    m_ports.records.DeleteAllItems();
+    m_ports.textView.SetText("");
+    m_ports.pageLabel.SetText("");
+    const std::string strText = tree.ItemText(item);
+    m_ports.caption.SetText(strText);
+    m_log.WriteLine("Please wait while " + strText + " folder is scanning.");
+    m_ports.progress.Show(true);
+    m_ports.progress.SetPos(0);
 }
 
 void CRecoveryWorkflow::ObjectClicked(TreeItem item) {
     if (RefuseWhenBusy(&m_ports.objectTree)) return;
-    m_app.m_nRunning = 1;
-    m_pRunningTree = &m_ports.objectTree;
-    m_runningItem = item;
-    StartWorker([this, item] { ObjectViewWorker(item); });
+    BeginClick(m_ports.objectTree, item);
+    StartWorker([this, item] {
+        EndWorker(m_browser.ShowObject(m_tree, item, m_bulkTriples, m_modules, *m_pSend));
+    });
 }
 
 void CRecoveryWorkflow::DocumentClicked(TreeItem item) {
     if (RefuseWhenBusy(&m_ports.documentTree)) return;
-    m_app.m_nRunning = 1;
-    m_pRunningTree = &m_ports.documentTree;
-    m_runningItem = item;
+    BeginClick(m_ports.documentTree, item);
     StartWorker([this, item] {
-        const std::string strText = m_ports.documentTree.ItemText(item);
-        m_ports.caption.SetText(strText);
-        m_log.WriteLine("Please wait while " + strText + " folder is scanning.");
-        m_pSharePoint->ShowDocument(*this, item);
+        m_sharePoint.ShowDocuments(item);
         EndWorker(1);
     });
 }
@@ -300,19 +295,13 @@ void CRecoveryWorkflow::PreviousRecords() {
     if (RefuseWhenBusy(nullptr)) return;
     // Set here rather than by the worker, so no second command can slip in before it runs.
     m_app.m_nRunning = 1;
-    StartWorker([this] {
-        m_pBrowser->PreviousPage(*this);
-        EndWorker(1);
-    });
+    StartWorker([this] { EndWorker(m_browser.PreviousPage()); });
 }
 
 void CRecoveryWorkflow::NextRecords() {
     if (RefuseWhenBusy(nullptr)) return;
     m_app.m_nRunning = 1;
-    StartWorker([this] {
-        m_pBrowser->NextPage(*this);
-        EndWorker(1);
-    });
+    StartWorker([this] { EndWorker(m_browser.NextPage()); });
 }
 
 // ---- engine messages

@@ -20,44 +20,13 @@
 #include "workflow/FrameMessages.h"
 #include "workflow/ObjectTree.h"
 #include "workflow/Ports.h"
+#include "workflow/RecordBrowser.h"
+#include "workflow/SharePointView.h"
 
 inline constexpr const char* kTextBusy = "Please wait for the running process.";
 inline constexpr const char* kTextStopQuestion = "Are you sure to stop the running process?";
 inline constexpr const char* kTextAborted = "Scanning process aborted.";
 inline constexpr const char* kTextCompleted = "Scanning completed for selected mdf file.";
-
-class CRecoveryWorkflow;
-
-// The SharePoint stages of a scan: collecting sites, libraries and documents through the table
-// listing and building the two document trees. Each call gets the catalog with the named table
-// resolved (or, when the database has no such table, with the resolved flag clear). The
-// default does nothing.
-class ISharePointStages {
-public:
-    virtual ~ISharePointStages() = default;
-    // Empties the site, library and document lists and the document tree's item data.
-    virtual void Reset() {}
-    virtual void CollectSites(CRecoveryWorkflow&, CDbCatalog&, const std::string& /*table*/) {}
-    // Adds the "SharePointACTUAL" root and one node per site.
-    virtual void BuildSiteTree(CRecoveryWorkflow&) {}
-    virtual void CollectLibraries(CRecoveryWorkflow&, CDbCatalog&) {}
-    virtual void CollectDocuments(CRecoveryWorkflow&, CDbCatalog&) {}
-    // Builds the "SharePointData" tree.
-    virtual void BuildDocumentTree(CRecoveryWorkflow&) {}
-    // The document list worker's work for a clicked document tree node.
-    virtual void ShowDocument(CRecoveryWorkflow&, TreeItem) {}
-};
-
-// The record browser: what a click on an object shows, and the screen pages before and after
-// the one shown. Runs on the worker the click or the button started. The default does nothing.
-class IRecordBrowser {
-public:
-    virtual ~IRecordBrowser() = default;
-    // A table (already expanded when this was its first click) or a module or script node.
-    virtual void ShowObject(CRecoveryWorkflow&, const ClickTarget&, TreeItem) {}
-    virtual void PreviousPage(CRecoveryWorkflow&) {}
-    virtual void NextPage(CRecoveryWorkflow&) {}
-};
 
 // What the settings dialog stores for a scan.
 struct ScanSettings {
@@ -85,9 +54,6 @@ public:
     CRecoveryWorkflow(const CRecoveryWorkflow&) = delete;
     CRecoveryWorkflow& operator=(const CRecoveryWorkflow&) = delete;
 
-    // The extension points of the document view and the record browser (kept by reference).
-    void SetSharePointStages(ISharePointStages& s) { m_pSharePoint = &s; }
-    void SetRecordBrowser(IRecordBrowser& b) { m_pBrowser = &b; }
     // Where workers send the frame messages; a front end that handles them on another thread
     // passes a forwarder to this object's handlers. Default: this object, called directly.
     void SetMessageSender(IEngineNotify& sender) { m_pSend = &sender; }
@@ -119,20 +85,12 @@ public:
     void PreviousRecords() override;
     void NextRecords() override;
 
-    // For the stages run on a worker.
-    CDravoltBrevantProjApp& App() { return m_app; }
-    const WorkflowPorts& Ports() const { return m_ports; }
-    CActivityLog& Log() { return m_log; }
+    // What the workers built; read them while no worker runs.
     CObjectTree& Tree() { return m_tree; }
+    CRecordBrowser& Browser() { return m_browser; }
+    CSharePointView& SharePoint() { return m_sharePoint; }
     CRecoverySession& Session() { return m_session; }
-    IEngineNotify& Sender() { return *m_pSend; }
-    std::vector<ValueTriple>& BulkTriples() { return m_bulkTriples; }
-    CModuleTexts& Modules() { return m_modules; }
-    bool AdvancedMode() const { return m_bAdvancedMode; }
     const std::string& DatabasePath() const { return m_strDatabasePath; }
-    // The number of columns the record list shows for the table listed last; the database
-    // reset deletes them.
-    void SetListedColumns(int n) { m_nListedColumns = n; }
 
 private:
     // Starts fn on a new worker after joining the previous one; m_nRunning must be set.
@@ -141,7 +99,8 @@ private:
     void ResetDatabase();
     void TearDownSession();
     int ScanWorker();
-    void ObjectViewWorker(TreeItem item);
+    // What both tree clicks do before their worker starts.
+    void BeginClick(ITreeView& tree, TreeItem item);
     void EndWorker(int nResult);
 
     CDravoltBrevantProjApp& m_app;
@@ -149,20 +108,17 @@ private:
     const IFileSource& m_files;
     CActivityLog m_log;
     CObjectTree m_tree;
-    ISharePointStages m_noSharePoint;
-    IRecordBrowser m_noBrowser;
-    ISharePointStages* m_pSharePoint = &m_noSharePoint;
-    IRecordBrowser* m_pBrowser = &m_noBrowser;
     IEngineNotify* m_pSend = this;
 
     // Used by the running worker, or by the user-interface thread while none runs.
     CRecoverySession m_session;
+    CRecordBrowser m_browser;
+    CSharePointView m_sharePoint;
     std::vector<ValueTriple> m_bulkTriples;
     CModuleTexts m_modules;
     std::vector<std::string> m_ndfPaths;
     std::string m_strDatabasePath;
     bool m_bAdvancedMode = false;
-    int m_nListedColumns = 0;
     bool m_bSql2000Setting = false;
     bool m_bTearDownPending = false;
     TreeItem m_runningItem = kTreeRoot;
