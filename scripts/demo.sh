@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Builds the tool, writes the bundled sample database and runs the main job on it.
+# Builds the tool, writes the bundled sample databases and runs the main job on one of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup-deps.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target quarvel mksample >/dev/null
+build/tools/mksample/mksample build/samples
+db=build/samples/content-webs.mdf
 mkdir -p out
-build/tools/mksample/mksample out/sample.mdf
-build/src/cli/quarvel scan out/sample.mdf --log-dir out
+build/src/cli/quarvel scan "$db" --log-dir out
 echo
-build/src/cli/quarvel info out/sample.mdf
+build/src/cli/quarvel info "$db"
 echo
-build/src/cli/quarvel rows out/sample.mdf Customers
+build/src/cli/quarvel rows "$db" Webs
 echo
-build/src/cli/quarvel rows out/sample.mdf Orders
+build/src/cli/quarvel rows "$db" AllDocs
 echo
-build/src/cli/quarvel report out/sample.mdf
+build/src/cli/quarvel module "$db" DocumentsView
+echo
+build/src/cli/quarvel report "$db"
