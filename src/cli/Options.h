@@ -39,6 +39,8 @@ int RunReport(const CliOptions& opt);
 int RunModule(const CliOptions& opt);
 int RunScan(const CliOptions& opt);
 int RunTree(const CliOptions& opt);
-// Runs the scan worker with in-memory ports and prints the tree it built; with bTreeOnly no
-// log file is written and only the tree is printed.
-int ScanAndPrint(const CliOptions& opt, bool bTreeOnly);
+int RunSharePoint(const CliOptions& opt);
+// Runs the scan worker with in-memory ports and prints the tree it built (with bDocuments the
+// scan of a document recovery and its document trees); with bTreeOnly no log file is written
+// and only the tree is printed.
+int ScanAndPrint(const CliOptions& opt, bool bTreeOnly, bool bDocuments);

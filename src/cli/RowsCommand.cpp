@@ -8,6 +8,8 @@
 #include "cli/Options.h"
 #include "rowdecode/ModuleText.h"
 #include "rowdecode/TableListing.h"
+#include "workflow/MemoryPorts.h"
+#include "workflow/RecordBrowser.h"
 
 namespace {
 
@@ -57,48 +59,82 @@ int RunRows(const CliOptions& opt) {
         return EXIT_BAD_ARGUMENTS;
     }
 
-    app.m_bListingMode = true;
-    CTableListing listing(c, opt.bFullValues);
-
-    // Shown columns: from the first stored one on, without the columns that are not stored.
-    std::vector<std::size_t> shown;
-    for (std::size_t i = static_cast<std::size_t>(c.m_nFirstStoredColumn); i < cols.size(); ++i)
-        if (cols[i].m_nStorageColumnId != kNotStored || app.m_bIsSql2000) shown.push_back(i);
-
     const bool bJson = opt.strFormat == "json", bCsv = opt.strFormat == "csv";
-    std::string line;
-    if (bJson) {
-        line = "{\"table\":" + json::Quote(strTable) + ",\"columns\":[";
-        for (std::size_t k = 0; k < shown.size(); ++k)
-            line += (k ? "," : "") + json::Quote(cols[shown[k]].m_strName);
-        std::printf("%s],\"rows\":[", line.c_str());
-    } else {
-        line.clear();
-        for (std::size_t k = 0; k < shown.size(); ++k)
-            line += (k ? (bCsv ? "," : "\t") : "") +
-                    (bCsv ? Csv(cols[shown[k]].m_strName) : Plain(cols[shown[k]].m_strName));
-        std::printf("%s%s", line.c_str(), bCsv ? "\r\n" : "\n");
-    }
-    const std::uint64_t nFirst = opt.bAllRows ? 0 : (opt.nScreen - 1) * kScreenPageRows;
-    const std::uint64_t nCount = opt.bAllRows ? 0 : kScreenPageRows;
-    bool bFirstRow = true;
-    listing.Lister().List(nFirst, nCount, [&](const DecodedRow& row) {
-        line.clear();
-        for (std::size_t k = 0; k < shown.size(); ++k) {
-            const std::string& t = row.texts[shown[k]];
-            if (bJson)
-                line += (k ? "," : "") + json::Quote(t);
-            else
-                line += (k ? (bCsv ? "," : "\t") : "") + (bCsv ? Csv(t) : Plain(t));
-        }
-        if (bJson) {
+    auto field = [&](const std::string& t, bool bFirst) {
+        if (bJson) return (bFirst ? "" : ",") + json::Quote(t);
+        return (bFirst ? "" : (bCsv ? "," : "\t")) + (bCsv ? Csv(t) : Plain(t));
+    };
+    auto printLine = [&](const std::vector<std::string>& cells, bool bFirstRow) {
+        std::string line;
+        for (std::size_t k = 0; k < cells.size(); ++k) line += field(cells[k], k == 0);
+        if (bJson)
             std::printf("%s[%s]", bFirstRow ? "" : ",", line.c_str());
-            bFirstRow = false;
-        } else {
+        else
             std::printf("%s%s", line.c_str(), bCsv ? "\r\n" : "\n");
+    };
+    auto printHeader = [&](const std::vector<std::string>& names) {
+        if (bJson) {
+            std::string line;
+            for (std::size_t k = 0; k < names.size(); ++k) line += field(names[k], k == 0);
+            std::printf("{\"table\":%s,\"columns\":[%s],\"rows\":[", json::Quote(strTable).c_str(),
+                        line.c_str());
+        } else {
+            printLine(names, true);
         }
-    });
-    if (bJson) std::printf("]}\n");
-    app.m_bListingMode = false;
+    };
+
+    if (opt.bAllRows) {
+        // Every row in one go, without screen pages.
+        app.m_bListingMode = true;
+        CTableListing listing(c, opt.bFullValues);
+        // Shown columns: from the first stored one on, without the columns that are not stored.
+        std::vector<std::size_t> shown;
+        std::vector<std::string> names;
+        for (std::size_t i = static_cast<std::size_t>(c.m_nFirstStoredColumn); i < cols.size(); ++i)
+            if (cols[i].m_nStorageColumnId != kNotStored || app.m_bIsSql2000) {
+                shown.push_back(i);
+                names.push_back(cols[i].m_strName);
+            }
+        printHeader(names);
+        bool bFirstRow = true;
+        std::vector<std::string> cells(shown.size());
+        listing.Lister().List(0, 0, [&](const DecodedRow& row) {
+            for (std::size_t k = 0; k < shown.size(); ++k) cells[k] = row.texts[shown[k]];
+            printLine(cells, bFirstRow);
+            bFirstRow = false;
+        });
+        if (bJson) std::printf("]}\n");
+        app.m_bListingMode = false;
+        return EXIT_DONE;
+    }
+
+    // A screen page as the record list shows it: the first one, then Next Records until the
+    // asked one.
+    CMemoryPorts ports;
+    const WorkflowPorts p = ports.Ports();
+    CActivityLog log(app, p.output, p.caption, p.boxes);
+    CRecordBrowser browser(app, p, log, session);
+    browser.SetFullValues(opt.bFullValues);
+    browser.ShowTable(strTable, c.m_currentObject.m_strType, bulk, true);
+    for (std::uint64_t n = 1; n < opt.nScreen; ++n) {
+        if (!browser.NextPage()) {
+            std::fprintf(stderr, "quarvel: '%s' has %d screen page%s of rows\n", strTable.c_str(),
+                         browser.PageNumber(), browser.PageNumber() == 1 ? "" : "s");
+            return EXIT_BAD_ARGUMENTS;
+        }
+    }
+    printHeader(ports.records.Columns());
+    const int nColumns = ports.records.ColumnCount();
+    std::vector<std::string> cells(static_cast<std::size_t>(nColumns));
+    for (int i = 0; i < ports.records.ItemCount(); ++i) {
+        for (int k = 0; k < nColumns; ++k)
+            cells[static_cast<std::size_t>(k)] = ports.records.ItemText(i, k);
+        printLine(cells, i == 0);
+    }
+    const std::string strLabel = ports.pageLabel.Text();
+    if (bJson)
+        std::printf("],\"page\":%s}\n", json::Quote(strLabel).c_str());
+    else if (!opt.bQuiet)
+        std::fprintf(stderr, "%s\n", strLabel.c_str());
     return EXIT_DONE;
 }

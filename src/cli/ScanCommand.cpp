@@ -62,7 +62,7 @@ private:
 
 } // namespace
 
-int ScanAndPrint(const CliOptions& opt, bool bTreeOnly) {
+int ScanAndPrint(const CliOptions& opt, bool bTreeOnly, bool bDocuments) {
     CDravoltBrevantProjApp app;
     std::string strError;
     if (!PrepareApp(opt, app, strError)) {
@@ -71,8 +71,7 @@ int ScanAndPrint(const CliOptions& opt, bool bTreeOnly) {
     }
     ScanSettings s;
     s.strMdfPath = opt.positional[0];
-    s.nRecoveryOption =
-        opt.strOption == "documents" ? RECOVERY_DOCUMENTS : RECOVERY_COMPLETE_DATABASE;
+    s.nRecoveryOption = bDocuments ? RECOVERY_DOCUMENTS : RECOVERY_COMPLETE_DATABASE;
     s.nScanMode = opt.strMode == "advanced" ? SCAN_MODE_ADVANCED : SCAN_MODE_STANDARD;
     s.bSql2000 = app.m_bIsSql2000;
     s.bShowDeleted = app.m_bShowDeleted;
@@ -117,5 +116,5 @@ int ScanAndPrint(const CliOptions& opt, bool bTreeOnly) {
 }
 
 int RunScan(const CliOptions& opt) {
-    return ScanAndPrint(opt, false);
+    return ScanAndPrint(opt, false, opt.strOption == "documents");
 }

@@ -16,13 +16,12 @@ constexpr const char* kUsage =
     "Commands:\n"
     "  info DB.mdf      version, database name, collation, files and the objects of the\n"
     "                   catalog (id, type, parent, name)\n"
-    "  rows DB.mdf TABLE  the rows of a table, 1000 per screen page (first stored column\n"
-    "                   first; columns that are not stored are left out)\n"
+    "  rows DB.mdf TABLE  the rows of a table, a screen page of 1000 as the record list shows\n"
+    "                   it (first stored column first; columns that are not stored are left\n"
+    "                   out; rows whose values are all empty are not shown); the page label\n"
+    "                   goes to stderr\n"
     "  module DB.mdf NAME  the text of a view, procedure, function, trigger, default or\n"
     "                   check constraint\n"
-    "  report DB.mdf    for every user table: pages found, rows decoded, the rows the catalog\n"
-    "                   says it stores, rows that could not be read, large values that could\n"
-    "                   not be read whole\n"
     "  report DB.mdf    for every user table: pages found, rows decoded, the rows the catalog\n"
     "                   says it stores, rows that could not be read, large values that could\n"
     "                   not be read whole\n"
@@ -30,6 +29,9 @@ constexpr const char* kUsage =
     "                   as they are written, an activity log file, then the object tree (with\n"
     "                   --option documents the document trees); tables with rows marked *\n"
     "  tree DB.mdf      just the object tree a scan builds (no log file)\n"
+    "  sharepoint DB.mdf  just the document trees of a SharePoint content database: sites,\n"
+    "                   libraries, folders and files (SharePointACTUAL), and the folders of\n"
+    "                   every document's path (SharePointData)\n"
     "  pages DB.mdf     file length, page count, base offset and the page maps\n"
     "                   (object id -> number of pages) of the system, data and IAM pages\n"
     "\n"
@@ -42,7 +44,7 @@ constexpr const char* kUsage =
     "  --option O       with scan and tree: complete (default) or documents\n"
     "  --mode M         standard (default) or advanced\n"
     "  --log-dir DIR    with scan: the folder of the activity log (default: the current one)\n"
-    "  --screen N       with rows: the N-th screen page of 1000 rows (default 1)\n"
+    "  --screen N       with rows: the N-th screen page (default 1), reached with Next Records\n"
     "  --all            with rows: every row\n"
     "  --full-values    with rows: large values in full instead of <BINARY DATA> placeholders\n"
     "  --format FMT     text (default), json, or csv (rows only); json of a tree: nested\n"
@@ -136,9 +138,10 @@ int main(int argc, char** argv) {
         return RunRows(opt);
     }
     if (opt.strFormat == "csv") return BadArguments("--format csv is for rows");
-    if (opt.strCommand == "scan" || opt.strCommand == "tree") {
+    if (opt.strCommand == "scan" || opt.strCommand == "tree" || opt.strCommand == "sharepoint") {
         if (opt.positional.size() != 1)
             return BadArguments(opt.strCommand + " takes one data file");
+        if (opt.strCommand == "sharepoint") return RunSharePoint(opt);
         return opt.strCommand == "scan" ? RunScan(opt) : RunTree(opt);
     }
     if (opt.strCommand == "pages" || opt.strCommand == "info" || opt.strCommand == "report") {

@@ -154,7 +154,8 @@ TEST(Cli, RowsAndReportOnARealFile) {
         "{\"table\":\"Shippers\",\"columns\":[\"ShipperID\",\"CompanyName\",\"Phone\"],\"rows\":["
         "[\"1\",\"Speedy Express\",\"(503) 555-9831\"],[\"2\",\"United Package\",\"(503) "
         "555-3199\"],"
-        "[\"3\",\"Federal Shipping\",\"(503) 555-9931\"]]}\n");
+        "[\"3\",\"Federal Shipping\",\"(503) 555-9931\"]],\"page\":\"Page1 - [3](1-3) "
+        "Records\"}\n");
     // CSV quotes fields with commas, quotes and line breaks, and ends lines with CR LF.
     const Result csv = RunQuarvel("rows " + db + " Employees --format csv");
     EXPECT_EQ(csv.nExit, 0);
@@ -163,7 +164,14 @@ TEST(Cli, RowsAndReportOnARealFile) {
     EXPECT_NE(csv.out.find("\r\n2,Fuller,"), std::string::npos);
     // Screen pages of 1000 rows.
     const Result second = RunQuarvel("rows " + db + " \"Order Details\" --screen 3 --format json");
-    EXPECT_EQ(std::count(second.out.begin(), second.out.end(), '['), 1 + 155 + 1); // columns, rows
+    EXPECT_EQ(std::count(second.out.begin(), second.out.end(), '['), 1 + 155 + 1 + 1);
+    EXPECT_NE(second.out.find("\"page\":\"Page3 - [155](2001-2155) Records\"}"), std::string::npos);
+    const Result text = RunQuarvel("rows " + db + " \"Order Details\" --screen 2");
+    EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 1 + 1000);
+    EXPECT_EQ(text.err, "Page2 - [1000](1001-2000) Records\n");
+    const Result past = RunQuarvel("rows " + db + " \"Order Details\" --screen 4");
+    EXPECT_EQ(past.nExit, 2);
+    EXPECT_EQ(past.err, "quarvel: 'Order Details' has 3 screen pages of rows\n");
     const Result missing = RunQuarvel("rows " + db + " NoSuchTable");
     EXPECT_EQ(missing.nExit, 2);
     EXPECT_NE(missing.err.find("no table 'NoSuchTable'"), std::string::npos);
@@ -177,6 +185,15 @@ TEST(Cli, RowsAndReportOnARealFile) {
         std::string::npos)
         << report.out;
     EXPECT_NE(report.out.find("\"totals\":{\"tables\":13,"), std::string::npos);
+}
+
+TEST(Cli, DocumentTreesOfADatabaseWithoutSharePointTables) {
+    QUARVEL_REQUIRE_CORPUS();
+    const std::string db = Quoted((CorpusDir() / "nw2.mdf").string());
+    const Result r = RunQuarvel("sharepoint " + db + " --format json");
+    EXPECT_EQ(r.nExit, 0) << r.err;
+    EXPECT_EQ(r.out, "[{\"text\":\"SharePointACTUAL\",\"bold\":false,\"children\":[]},"
+                     "{\"text\":\"SharePointData\",\"bold\":false,\"children\":[]}]\n");
 }
 
 TEST(Cli, ModuleText) {
