@@ -1,4 +1,5 @@
-// The scan worker on every real file: it completes and the tree holds the file's user tables.
+// The scan worker on every real file: it completes and the tree holds the file's user tables;
+// a click on a table shows its first screen page of stored rows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +18,8 @@ TEST(CorpusScan, EveryFileCompletesWithItsUserTables) {
         if (e.path().extension() == ".mdf") mdfs.push_back(e.path());
     std::sort(mdfs.begin(), mdfs.end());
     ASSERT_FALSE(mdfs.empty());
+    const auto stored = qw::CorpusTables();
+    std::size_t nListed = 0;
     for (const auto& path : mdfs) {
         SCOPED_TRACE(path.string());
         CDravoltBrevantProjApp app;
@@ -45,5 +48,26 @@ TEST(CorpusScan, EveryFileCompletesWithItsUserTables) {
                                std::tolower(static_cast<unsigned char>(y));
                     });
             }));
+
+        const auto file = stored.find(path.filename().string());
+        if (file == stored.end()) continue;
+        for (TreeItem table : ports.objectTree.Children(userTables)) {
+            const std::string name = ports.objectTree.ItemText(table);
+            const auto rows = file->second.find(name);
+            if (rows == file->second.end()) continue;
+            SCOPED_TRACE(name);
+            ports.objectTree.Select(table);
+            wf.ObjectClicked(table);
+            wf.Wait();
+            ++nListed;
+            const auto nShown = std::min<std::int64_t>(rows->second, 1000);
+            EXPECT_EQ(ports.records.ItemCount(), nShown);
+            EXPECT_EQ(ports.caption.Text(), name + "[" + std::to_string(nShown) + "]");
+            EXPECT_EQ(ports.pageButtons.IsEnabled(PageButton::Next), rows->second > 1000);
+        }
     }
+    // Every table the folder's README lists was clicked.
+    std::size_t nTables = 0;
+    for (const auto& [name, tables] : stored) nTables += tables.size();
+    EXPECT_EQ(nListed, nTables);
 }
