@@ -1,6 +1,6 @@
 // The record browser through in-memory ports: screen pages of 1000 rows with their labels and
 // buttons, rows removed when empty, a looping page chain, the row lines of the log, what a
-// folder or key node shows, and Stop during a listing.
+// folder, key, module or constraint node shows, and Stop during a listing.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -276,7 +276,14 @@ TEST(Browser, RowLinesInTheLogFileDependOnTheLister) {
 
 TEST(Browser, FoldersKeysAndNodesWithoutRows) {
     qw::DatabaseSpec db = Named("Db");
-    db.objects = {Obj(502, "PK_T", "PK", {}, 501), Obj(504, "V_T", "V ")};
+    db.objects = {Obj(502, "PK_T", "PK", {}, 501), Obj(503, "CK_T_N", "C ", {}, 501),
+                  Obj(504, "V_T", "V ")};
+    qw::ModuleSpec view, check;
+    view.nObjectId = 504;
+    view.strText = "CREATE VIEW V_T AS SELECT N FROM T";
+    check.nObjectId = 503;
+    check.strText = "([N]>(0))";
+    db.modules = {view, check};
     TableSpec t = Numbers(501, "T", 3, 0);
     qw::IndexSpec pk;
     pk.strName = "PK_T";
@@ -306,6 +313,13 @@ TEST(Browser, FoldersKeysAndNodesWithoutRows) {
     EXPECT_FALSE(b.h.ports.records.Shown());
     EXPECT_EQ(b.h.ports.textView.Text(), "ALTER TABLE T ADD PRIMARY KEY ( N )");
     EXPECT_EQ(b.Caption(), "PK_T[0]");
+    // A module's text and a check constraint's script.
+    b.Click(b.Node({"Views", "V_T"}));
+    EXPECT_EQ(b.h.ports.textView.Text(), "CREATE VIEW V_T AS SELECT N FROM T");
+    EXPECT_EQ(b.Caption(), "V_T[0]");
+    b.Click(b.Node({"Tables", "User Tables", "T", "Constraint", "CK_T_N"}));
+    EXPECT_EQ(b.h.ports.textView.Text(),
+              "ALTER TABLE  [dbo].[T] WITH NOCHECK ADD CONSTRAINT[CK_T_N] CHECK ([N]>(0))");
     // The list is emptied of the table's rows and columns; Next has nothing to show.
     EXPECT_EQ(b.Items(), 0);
     EXPECT_EQ(b.h.ports.records.ColumnCount(), 0);
