@@ -131,16 +131,18 @@ TablePageList CollectTablePages(CDbCatalog& catalog, CTableRowDecoder& decoder,
         if (catalog.m_bAllocationUnitEmpty && !reader.App().m_bShowDeleted) return {};
         return {ListByTablePages(catalog), PageSource::TablePages};
     }
-    if (catalog.m_currentRowset.m_nIndexId == 0) {
-        if (!IsValidPage(reader, iam))
+    // A heap whose map is damaged is listed along its page chain, and so is an index whose
+    // map is damaged: the leaf pages of an index are chained too.
+    const bool bHeap = catalog.m_currentRowset.m_nIndexId == 0;
+    if (!IsValidPage(reader, iam)) {
+        if (bHeap || IsValidPage(reader, first))
             return {ListByPageChain(reader, first), PageSource::PageChain};
-        auto pages = ListByIamChain(reader, iam, nObjectId);
-        if (YieldsRows(reader, decoder, pages) || !IsValidPage(reader, first))
-            return {std::move(pages), PageSource::IamChain};
-        return {ListByPageChain(reader, first), PageSource::PageChain};
+        return {ListByTablePages(catalog), PageSource::TablePages};
     }
-    if (!IsValidPage(reader, iam)) return {};
-    return {ListByIamChain(reader, iam, nObjectId), PageSource::IamChain};
+    auto pages = ListByIamChain(reader, iam, nObjectId);
+    if (YieldsRows(reader, decoder, pages) || !IsValidPage(reader, first))
+        return {std::move(pages), PageSource::IamChain};
+    return {ListByPageChain(reader, first), PageSource::PageChain};
 }
 
 bool RowHasValues(const DecodedRow& row, const std::vector<TableColumn>& columns,

@@ -31,8 +31,9 @@ std::vector<PagePointer> ListByTablePages(const CDbCatalog& catalog);
 bool IsValidPage(const CMdfReader& reader, PagePointer p);
 
 // The pages of the table the catalog resolved last, chosen as the record browser does: the
-// allocation maps first, the page chain for a heap whose maps give no rows, the page maps
-// when the table has no allocation map. bAdvancedMode takes the page maps' list directly.
+// allocation maps first, the page chain from the first page when the maps are not valid or
+// give no rows, the page maps when the table has no allocation map (or neither map nor first
+// page is valid). bAdvancedMode takes the page maps' list directly.
 struct TablePageList {
     std::vector<PagePointer> pages;
     PageSource source = PageSource::None;

@@ -66,14 +66,45 @@ TEST(Listing, HeapThroughItsMapsOrItsPageChain) {
     }
 }
 
-TEST(Listing, HeapWhoseMapsNameNoPagesFollowsItsPageChainFromTheFirstPage) {
-    WrittenDatabase w = WriteTables({}, {Numbers(5, 1)});
-    for (const PagePointer& m : w.tables[0].iamPages)
-        std::fill(w.PageAt(m) + kPageHeaderSize, w.PageAt(m) + kPageSize - 4, 0);
-    OpenedDb db(w.file);
-    const auto listing = db.Rows("T");
-    EXPECT_EQ(listing.pages.source, PageSource::PageChain);
-    EXPECT_EQ(listing.rows, NumberRows(5));
+TEST(Listing, TableWhoseMapsAreDamagedFollowsItsPageChainFromTheFirstPage) {
+    struct Case {
+        const char* what;
+        bool bClustered;
+        bool bPointerPastTheEnd; // else the maps name no pages
+    };
+    for (const Case& c :
+         {Case{"heap, empty maps", false, false}, Case{"clustered, empty maps", true, false},
+          Case{"heap, map pointer past the end", false, true},
+          Case{"clustered, map pointer past the end", true, true}}) {
+        SCOPED_TRACE(c.what);
+        TableSpec t = Numbers(5, 1);
+        if (c.bClustered) t.object.indexes = {Clustered({1})};
+        WrittenDatabase w = WriteTables({}, {t});
+        const PagePointer map = w.tables[0].iamPages.front();
+        if (c.bPointerPastTheEnd) {
+            // The allocation unit's row names the map: make it name a page past the file's end.
+            Bytes pointer = Cat({LE32(static_cast<std::uint32_t>(map.nPageId)),
+                                 LE16(static_cast<std::uint16_t>(map.nFileId))});
+            int nReplaced = 0;
+            for (std::size_t page = 0; page < w.file.size() / kPageSize; ++page) {
+                if (static_cast<std::int32_t>(page) == map.nPageId) continue;
+                std::uint8_t* p = w.file.data() + page * kPageSize;
+                for (std::size_t i = kPageHeaderSize; i + pointer.size() < kPageSize; ++i)
+                    if (std::equal(pointer.begin(), pointer.end(), p + i)) {
+                        le::Put32(p + i, 0x00FFFFFF);
+                        ++nReplaced;
+                    }
+            }
+            ASSERT_EQ(nReplaced, 1);
+        } else {
+            for (const PagePointer& m : w.tables[0].iamPages)
+                std::fill(w.PageAt(m) + kPageHeaderSize, w.PageAt(m) + kPageSize - 4, 0);
+        }
+        OpenedDb db(w.file);
+        const auto listing = db.Rows("T");
+        EXPECT_EQ(listing.pages.source, PageSource::PageChain);
+        EXPECT_EQ(listing.rows, NumberRows(5));
+    }
 }
 
 TEST(Listing, LoopingChainsEnd) {
