@@ -9,7 +9,10 @@ cmake --build build --target quarvel mksample >/dev/null
 build/tools/mksample/mksample build/samples
 db=build/samples/content-webs.mdf
 mkdir -p out
+# The whole scan twice, as a complete database recovery and as a document recovery.
 build/src/cli/quarvel scan "$db" --log-dir out
+echo
+build/src/cli/quarvel scan "$db" --option documents --log-dir out
 echo
 build/src/cli/quarvel info "$db"
 echo
