@@ -115,6 +115,7 @@ int RunRows(const CliOptions& opt) {
     CActivityLog log(app, p.output, p.caption, p.boxes);
     CRecordBrowser browser(app, p, log, session);
     browser.SetFullValues(opt.bFullValues);
+    browser.SetAdvancedMode(opt.strMode == "advanced");
     browser.ShowTable(strTable, c.m_currentObject.m_strType, bulk, true);
     for (std::uint64_t n = 1; n < opt.nScreen; ++n) {
         if (!browser.NextPage()) {
