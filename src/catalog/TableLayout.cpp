@@ -9,6 +9,13 @@
 
 namespace {
 
+// Whether a page the page maps list under an allocation unit's key belongs to that unit: its
+// header's index id is the unit id's top 16 bits. A system table's page may carry the same
+// object id as a user unit (with a system index id below 256).
+bool OfAllocationUnit(const PageIndexEntry& e, std::int64_t nUnitId) {
+    return e.nIndexId == static_cast<std::int16_t>(static_cast<std::uint64_t>(nUnitId) >> 48);
+}
+
 // Object types whose "columns" are their id, type and name (they are read as module texts).
 bool IsModuleType(const std::string& t) {
     for (const char* m : {"PK", "X ", "P ", "C ", "FN", "IF", "TR", "V ", "D ", "TT", "F ", "TF"})
@@ -162,7 +169,7 @@ void CDbCatalog::PickAllocationUnit(std::int64_t nRowsetId) {
         if (u.m_firstPage.nPageId != 0) return;
         const auto nKey = static_cast<std::int32_t>(static_cast<std::uint64_t>(u.m_nId) >> 16);
         for (const PageIndexEntry& e : CMdfReader::PagesOf(data, nKey)) {
-            if (e.nPageType == PAGE_TYPE_DATA) {
+            if (e.nPageType == PAGE_TYPE_DATA && OfAllocationUnit(e, u.m_nId)) {
                 u.m_firstPage = {e.nPageNumber, e.nFileId};
                 break;
             }
@@ -233,7 +240,8 @@ void CDbCatalog::TablePages() {
         if (Stopped()) return;
         const auto nKey = static_cast<std::int32_t>(static_cast<std::uint64_t>(a.m_nId) >> 16);
         for (const PageIndexEntry& e : CMdfReader::PagesOf(m_reader.DataPages(), nKey))
-            if (e.nPageType == PAGE_TYPE_DATA) AddTablePage(e, m_bPagesFromIndex);
+            if (e.nPageType == PAGE_TYPE_DATA && OfAllocationUnit(e, a.m_nId))
+                AddTablePage(e, m_bPagesFromIndex);
     }
 }
 

@@ -260,14 +260,15 @@ bool CMdfReader::MapPrimaryPages() {
         const std::int32_t nType = page[1];
         const auto nPage = static_cast<std::int32_t>(n);
         if (IsPrimarySystemObject(nObjectId) && IsSystemIndexId(page)) {
-            system.Add(nObjectId, {nFileId, nPage, nType});
+            system.Add(nObjectId, {nFileId, nPage, nType, le::I16(page + 6)});
             bFoundSystem = true;
         }
         if (nObjectId > 0) {
+            const std::int16_t nIndexId = le::I16(page + 6);
             if (nType == PAGE_TYPE_DATA)
-                data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
+                data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA, nIndexId});
             else if (nType == PAGE_TYPE_IAM)
-                iam.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_IAM});
+                iam.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_IAM, nIndexId});
         }
         if ((n + 1) % nStep == 0) m_notify.ProgressPos(n + 1);
     }
@@ -293,9 +294,9 @@ std::int32_t CMdfReader::MapSecondaryFile(const IDataFile& source, const Seconda
             nForcedFileId > 0 ? static_cast<std::int16_t>(nForcedFileId) : nHeaderFileId;
         const auto nPage = static_cast<std::int32_t>(i);
         if (IsSecondarySystemObject(nObjectId) && IsSystemIndexId(page))
-            system.Add(nObjectId, {nFileId, nPage, nType});
+            system.Add(nObjectId, {nFileId, nPage, nType, le::I16(page + 6)});
         if (nObjectId > 0 && nType == PAGE_TYPE_DATA)
-            data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA});
+            data.Add(nObjectId, {nFileId, nPage, PAGE_TYPE_DATA, le::I16(page + 6)});
         if (nFoundId == 0 && nHeaderFileId > 1) nFoundId = nHeaderFileId;
         if ((i + 1) % nStep == 0) m_notify.ProgressPos(i + 1);
     }

@@ -43,6 +43,10 @@ struct PageIndexEntry {
     std::int16_t nFileId = 0;
     std::int32_t nPageNumber = 0;
     std::int32_t nPageType = 0;
+    // The header's index id: with the later layout, the top 16 bits of the page's allocation
+    // unit id (256 for user data), which tell a user unit's pages from a system table's pages
+    // that carry the same object id.
+    std::int16_t nIndexId = 0;
     friend bool operator==(const PageIndexEntry&, const PageIndexEntry&) = default;
     PagePointer Pointer() const { return PagePointer{nPageNumber, nFileId}; }
 };

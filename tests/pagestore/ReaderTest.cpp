@@ -176,7 +176,7 @@ TEST(PageMaps, FilesPagesByHeaderObjectId) {
     const auto& sys = r.SystemPages();
     EXPECT_THAT(CMdfReader::PagesOf(sys, 34), ElementsAre(PageIndexEntry{1, 21, PT_DATA}));
     EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 34),
-                ElementsAre(PageIndexEntry{1, 21, PT_DATA}, PageIndexEntry{1, 27, PT_DATA}));
+                ElementsAre(PageIndexEntry{1, 21, PT_DATA}, PageIndexEntry{1, 27, PT_DATA, 256}));
     EXPECT_THAT(CMdfReader::PagesOf(sys, 2187), ElementsAre(PageIndexEntry{3, 26, PT_INDEX}));
     EXPECT_TRUE(CMdfReader::PagesOf(sys, 64).empty());
     EXPECT_THAT(CMdfReader::PagesOf(r.DataPages(), 64),

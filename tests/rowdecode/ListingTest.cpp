@@ -107,6 +107,24 @@ TEST(Listing, TableWhoseMapsAreDamagedFollowsItsPageChainFromTheFirstPage) {
     }
 }
 
+TEST(Listing, PageMapsKeepAUserUnitApartFromASystemTableOfTheSameObjectId) {
+    // The unit's pages carry object id 7 in their headers, as sysallocunits' own pages do; only
+    // the index id (256 for user data) tells them apart.
+    TableSpec t = Numbers(30, 10);
+    IndexSpec clustered = Clustered({1});
+    clustered.nAllocUnitId = (std::int64_t{256} << 48) | (std::int64_t{7} << 16);
+    t.object.indexes = {clustered};
+    WrittenDatabase w = WriteTables({}, {t});
+    ASSERT_EQ(w.tables[0].nPageObjectId, 7);
+    OpenedDb db(w.file);
+    for (bool bAdvanced : {false, true}) {
+        SCOPED_TRACE(bAdvanced ? "page maps" : "allocation maps");
+        const auto listing = db.Rows("T", false, bAdvanced);
+        EXPECT_EQ(listing.pages.pages, w.tables[0].dataPages);
+        EXPECT_EQ(ByNumber(listing.rows), NumberRows(30));
+    }
+}
+
 TEST(Listing, LoopingChainsEnd) {
     // Maps whose last one links back to the first, and data pages whose last one links back to
     // the first or to itself: every page is read once.
