@@ -291,7 +291,20 @@ int CMemoryRecordList::InsertItem(int nIndex, const std::string& strText) {
         std::clamp<std::size_t>(static_cast<std::size_t>(std::max(nIndex, 0)), 0, m_rows.size());
     m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(i),
                   std::vector<std::string>{strText});
+    m_params.insert(m_params.begin() + static_cast<std::ptrdiff_t>(i), 0);
     return static_cast<int>(i);
+}
+
+void CMemoryRecordList::SetItemParam(int nItem, std::int64_t nParam) {
+    Lock lock(m_mutex);
+    if (nItem >= 0 && static_cast<std::size_t>(nItem) < m_params.size())
+        m_params[static_cast<std::size_t>(nItem)] = nParam;
+}
+
+std::int64_t CMemoryRecordList::ItemParam(int nItem) const {
+    Lock lock(m_mutex);
+    if (nItem < 0 || static_cast<std::size_t>(nItem) >= m_params.size()) return 0;
+    return m_params[static_cast<std::size_t>(nItem)];
 }
 
 void CMemoryRecordList::SetItemText(int nItem, int nSubItem, const std::string& strText) {
@@ -313,13 +326,20 @@ std::string CMemoryRecordList::ItemText(int nItem, int nSubItem) const {
 
 void CMemoryRecordList::DeleteItem(int nItem) {
     Lock lock(m_mutex);
-    if (nItem >= 0 && static_cast<std::size_t>(nItem) < m_rows.size())
+    if (nItem >= 0 && static_cast<std::size_t>(nItem) < m_rows.size()) {
         m_rows.erase(m_rows.begin() + nItem);
+        m_params.erase(m_params.begin() + nItem);
+        if (m_nSelection == nItem)
+            m_nSelection = -1;
+        else if (m_nSelection > nItem)
+            --m_nSelection;
+    }
 }
 
 void CMemoryRecordList::DeleteAllItems() {
     Lock lock(m_mutex);
     m_rows.clear();
+    m_params.clear();
     m_nSelection = -1;
 }
 

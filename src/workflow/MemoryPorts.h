@@ -78,6 +78,8 @@ public:
     int InsertItem(int nIndex, const std::string& strText) override;
     void SetItemText(int nItem, int nSubItem, const std::string& strText) override;
     std::string ItemText(int nItem, int nSubItem) const override;
+    void SetItemParam(int nItem, std::int64_t nParam) override;
+    std::int64_t ItemParam(int nItem) const override;
     void DeleteItem(int nItem) override;
     void DeleteAllItems() override;
     int ItemCount() const override;
@@ -92,6 +94,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_columns;
     std::vector<std::vector<std::string>> m_rows;
+    std::vector<std::int64_t> m_params; // one per row
     int m_nSelection = -1;
     bool m_bShown = true;
 };

@@ -58,6 +58,9 @@ public:
     virtual int InsertItem(int nIndex, const std::string& strText) = 0;
     virtual void SetItemText(int nItem, int nSubItem, const std::string& strText) = 0;
     virtual std::string ItemText(int nItem, int nSubItem) const = 0;
+    // A number kept with a row (a document list row keeps its document's index).
+    virtual void SetItemParam(int nItem, std::int64_t nParam) = 0;
+    virtual std::int64_t ItemParam(int nItem) const = 0;
     virtual void DeleteItem(int nItem) = 0;
     virtual void DeleteAllItems() = 0;
     virtual int ItemCount() const = 0;

@@ -252,6 +252,7 @@ void CSharePointView::ShowDocuments(TreeItem item) {
                     continue;
                 const DocumentRecord& d = m_documents[static_cast<std::size_t>(c.nIndex)];
                 const int n = list.InsertItem(list.ItemCount(), d.strLeafName);
+                list.SetItemParam(n, c.nIndex);
                 list.SetItemText(n, 1, d.strCreated);
                 list.SetItemText(n, 2, d.strModified);
             }

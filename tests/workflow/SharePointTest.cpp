@@ -191,6 +191,7 @@ TEST(SharePoint, DocumentListOfAClickedNode) {
     EXPECT_EQ(s.h.ports.records.Columns(),
               (std::vector<std::string>{"File Name ", "Date Created ", "Date Modified "}));
     EXPECT_THAT(s.ListedFiles(), ElementsAre("b.xlsx"));
+    EXPECT_EQ(s.h.ports.records.ItemParam(0), 1); // the document's index
     EXPECT_EQ(s.h.ports.records.ItemText(0, 1), v.Documents()[1].strCreated);
     EXPECT_EQ(s.h.ports.records.ItemText(0, 2), v.Documents()[1].strModified);
     EXPECT_FALSE(v.Documents()[1].strCreated.empty());
