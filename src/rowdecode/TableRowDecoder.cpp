@@ -31,6 +31,8 @@ CTableRowDecoder::CTableRowDecoder(std::vector<TableColumn> columns, CDravoltBre
     : m_columns(std::move(columns)), m_app(app), m_reader(reader), m_bLegacy(bLegacy) {
     // Compressed rows hold their columns in rowset order: the layout is indexed by storage
     // position (the column's id inside its rowset).
+    m_declaredLengths.reserve(m_columns.size());
+    for (const TableColumn& c : m_columns) m_declaredLengths.push_back(DeclaredLength(c.m_strType));
     for (std::size_t o = 0; o < m_columns.size(); ++o) {
         const TableColumn& c = m_columns[o];
         if (c.m_nStorageColumnId == kNotStored) continue;
@@ -176,7 +178,7 @@ void CTableRowDecoder::DecodeRecord(const CPrimaryRecord& r, DecodedRow& row) {
     for (std::size_t o = 0; o < n; ++o) {
         TableColumn& col = m_columns[o];
         if (col.m_nStorageColumnId == kNotStored) continue;
-        ValueDescriptor desc = InitValueDescriptor(col, cursor);
+        ValueDescriptor desc = Descriptor(o, cursor);
         std::size_t nSlot = desc.m_bVariable && col.m_nLeafOffset < 0
                                 ? static_cast<std::size_t>(-1 - col.m_nLeafOffset)
                                 : nVarIndex;
@@ -282,6 +284,13 @@ void CTableRowDecoder::DecodeRecord(const CPrimaryRecord& r, DecodedRow& row) {
     }
 }
 
+ValueDescriptor CTableRowDecoder::Descriptor(std::size_t o, BitCursor& cursor) const {
+    ValueDescriptor d = InitValueDescriptor(m_columns[o], cursor);
+    // The type text's length, parsed once per column rather than once per value.
+    if (d.m_nDeclaredLength == 0) d.m_nDeclaredLength = m_declaredLengths[o];
+    return d;
+}
+
 std::size_t CTableRowDecoder::CompletedIndex(const TableColumn& c, std::size_t nListIndex) {
     return c.m_nStorageColumnId >= 1 ? static_cast<std::size_t>(c.m_nStorageColumnId - 1)
                                      : nListIndex;
@@ -310,7 +319,7 @@ void CTableRowDecoder::DecodeCompleted(const CPrimaryRecord& r, DecodedRow& row)
             continue;
         }
         BitCursor cursor;
-        ValueDescriptor desc = InitValueDescriptor(col, cursor);
+        ValueDescriptor desc = Descriptor(o, cursor);
         desc.m_nLength = static_cast<std::int32_t>(v.bytes.size());
         desc.m_nAvailable = v.bytes.size();
         if (col.m_nTypeCode == TYPE_SQL_VARIANT)

@@ -12,6 +12,7 @@
 #include "pagestore/CMdfReader.h"
 #include "pagestore/Compression.h"
 #include "pagestore/RowLayout.h"
+#include "rowdecode/ValueFormat.h"
 
 // One listed row: a text per table column, and where the row came from.
 struct DecodedRow {
@@ -50,6 +51,8 @@ private:
     void DecodeCompleted(const CPrimaryRecord& r, DecodedRow& row);
     // Where a column's value lies among a completed compressed row's columns.
     static std::size_t CompletedIndex(const TableColumn& c, std::size_t nListIndex);
+    // The formatting state of a value of column o.
+    ValueDescriptor Descriptor(std::size_t o, BitCursor& cursor) const;
     std::string LargeValue(const VarValue& v, const TableColumn& col, bool& bFailure);
     int NarrowCodePage(const TableColumn& col) const;
     // A moved row whose stub still points to it is listed through the stub, not a second time
@@ -59,6 +62,7 @@ private:
     std::vector<TableColumn> m_columns;
     std::vector<RowLayoutColumn> m_layout;
     std::vector<std::int32_t> m_scales;
+    std::vector<std::int32_t> m_declaredLengths; // per column, from its type text
     CDravoltBrevantProjApp& m_app;
     CMdfReader& m_reader;
     bool m_bLegacy;

@@ -267,8 +267,7 @@ std::string XmlValueText(std::span<const std::uint8_t> bytes) {
 std::string FormatColumnValue(ValueDescriptor& desc, const std::uint8_t* pData,
                               const TableColumn& column, const CDravoltBrevantProjApp& app) {
     if (!pData) return std::string();
-    const std::int32_t nDeclared = DeclaredLength(column.m_strType);
-    if (desc.m_nDeclaredLength == 0) desc.m_nDeclaredLength = nDeclared;
+    if (desc.m_nDeclaredLength == 0) desc.m_nDeclaredLength = DeclaredLength(column.m_strType);
     if (desc.m_bVariable)
         desc.m_nAvailable = desc.m_nLength > 0 ? std::uint64_t(desc.m_nLength) : 0;
 
