@@ -51,6 +51,9 @@ void CSharePointView::Reset() {
     m_libraries.clear();
     m_documents.clear();
     m_itemData.clear();
+    m_childByText.clear();
+    m_childByTrimmedText.clear();
+    m_libraryByIds.clear();
     m_hActualRoot = m_hDataRoot = kTreeRoot;
 }
 
@@ -58,6 +61,9 @@ TreeItem CSharePointView::Insert(const std::string& strText, int nImage, TreeIte
                                  char nKind, std::int32_t nIndex) {
     const TreeItem item =
         m_ports.documentTree.InsertItem(strText, nImage, nImage, parent, TreeInsert::Last);
+    // Inserted last: an earlier child with the same text stays the first one.
+    m_childByText.emplace(std::make_pair(parent, strText), item);
+    m_childByTrimmedText.emplace(std::make_pair(parent, Trimmed(strText)), item);
     if (nKind != 0) {
         m_itemData.push_back({nKind, nIndex});
         m_ports.documentTree.SetItemData(item, static_cast<std::uint32_t>(m_itemData.size()));
@@ -75,11 +81,9 @@ DocumentItemData CSharePointView::ItemData(TreeItem item) const {
 
 TreeItem CSharePointView::ChildWithText(TreeItem parent, const std::string& strText,
                                         bool bTrim) const {
-    for (TreeItem child : m_ports.documentTree.Children(parent)) {
-        const std::string t = m_ports.documentTree.ItemText(child);
-        if ((bTrim ? Trimmed(t) : t) == strText) return child;
-    }
-    return kTreeRoot;
+    const auto& index = bTrim ? m_childByTrimmedText : m_childByText;
+    const auto it = index.find(std::make_pair(parent, strText));
+    return it == index.end() ? kTreeRoot : it->second;
 }
 
 // ---- collecting
@@ -170,23 +174,21 @@ void CSharePointView::BuildSiteTree() {
 }
 
 void CSharePointView::AttachLibraries() {
-    for (LibraryEntry& l : m_libraries) {
-        for (const SiteEntry& s : m_sites) {
-            if (s.strId != l.strSiteId) continue;
-            l.item = Insert(l.strTitle, kImageFolder, s.item, 'D', 0);
-            break;
-        }
+    std::map<std::string, const SiteEntry*> siteById;
+    for (const SiteEntry& s : m_sites) siteById.emplace(s.strId, &s);
+    for (std::size_t i = 0; i < m_libraries.size(); ++i) {
+        LibraryEntry& l = m_libraries[i];
+        m_libraryByIds.emplace(std::make_pair(l.strLibraryId, l.strSiteId), i);
+        if (const auto it = siteById.find(l.strSiteId); it != siteById.end())
+            l.item = Insert(l.strTitle, kImageFolder, it->second->item, 'D', 0);
     }
 }
 
 void CSharePointView::PlaceDocument(const DocumentRecord& d, std::int32_t nIndex) {
-    const LibraryEntry* pLibrary = nullptr;
-    for (const LibraryEntry& l : m_libraries)
-        if (l.strLibraryId == d.strLibraryId && l.strSiteId == d.strSiteId && l.item != kTreeRoot) {
-            pLibrary = &l;
-            break;
-        }
-    if (!pLibrary) return;
+    // The first library of the document's ids; one whose site is unknown has no node.
+    const auto it = m_libraryByIds.find(std::make_pair(d.strLibraryId, d.strSiteId));
+    if (it == m_libraryByIds.end() || m_libraries[it->second].item == kTreeRoot) return;
+    const LibraryEntry* pLibrary = &m_libraries[it->second];
     // The first document of a library builds its directory's folder chain; a later one whose
     // directory meets a folder already there is placed at the level where that folder was met.
     TreeItem current = pLibrary->item;

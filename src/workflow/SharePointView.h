@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "catalog/CDbCatalog.h"
@@ -98,7 +100,7 @@ private:
     template <class Fn> void CollectRows(CDbCatalog& catalog, bool bAdvanced, Fn&& fn);
     TreeItem Insert(const std::string& strText, int nImage, TreeItem parent, char nKind,
                     std::int32_t nIndex);
-    // The child of `parent` whose text (trimmed when bTrim) equals strText, or 0.
+    // The first child of `parent` whose text (trimmed when bTrim) equals strText, or 0.
     TreeItem ChildWithText(TreeItem parent, const std::string& strText, bool bTrim) const;
 
     CDravoltBrevantProjApp& m_app;
@@ -110,6 +112,13 @@ private:
     // The records behind the document tree's item data; a node's item data is its record's
     // position + 1 (0: none).
     std::vector<DocumentItemData> m_itemData;
+    // The first child of a node with a text, and with a trimmed text: a library of many
+    // thousand files is searched for each of them. Every node of the document tree is
+    // inserted here, so the indexes hold all of them.
+    std::map<std::pair<TreeItem, std::string>, TreeItem> m_childByText;
+    std::map<std::pair<TreeItem, std::string>, TreeItem> m_childByTrimmedText;
+    // The first library of a (library id, site id) pair.
+    std::map<std::pair<std::string, std::string>, std::size_t> m_libraryByIds;
     TreeItem m_hActualRoot = kTreeRoot;
     TreeItem m_hDataRoot = kTreeRoot;
 };
