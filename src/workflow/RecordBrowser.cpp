@@ -87,7 +87,13 @@ int CRecordBrowser::ShowObject(CObjectTree& tree, TreeItem item,
     case ClickKind::Other: {
         const std::vector<TableColumn> cols = catalog.ResolveObject(target.strText, "P ", bulk);
         if (cols.size() >= 2 && HasModuleText(cols[1].m_strDefinition)) {
-            std::string strText = modules.ModuleText(catalog, cols[0].m_strDefinition, notify);
+            std::string strObjectId = cols[0].m_strDefinition;
+            if (catalog.IsSql2000()) {
+                // The 2000 layout's texts are read with the columns of syscomments itself.
+                catalog.ResolveObject("syscomments", "S ", bulk);
+                strObjectId = std::to_string(catalog.FindObject(target.strText, "P ").m_nId);
+            }
+            std::string strText = modules.ModuleText(catalog, strObjectId, notify);
             if (target.bUnderConstraint) {
                 const ITreeView& view = m_ports.objectTree;
                 const std::string strTable = view.ItemText(view.Parent(view.Parent(item)));

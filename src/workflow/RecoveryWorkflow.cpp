@@ -247,6 +247,9 @@ int CRecoveryWorkflow::ScanWorker() {
     m_tree.SortChildren(m_tree.UserTables());
     p.objectTree.Redraw();
 
+    // The 2000 layout's value table is read with its own columns; the tree's last resolved
+    // table would leave that table's instead.
+    if (catalog.IsSql2000()) catalog.ResolveObject("syscomments", "S ", kNoTriples);
     CollectValueTriples(catalog, m_bulkTriples, *m_pSend);
     p.objectTree.Redraw();
 
