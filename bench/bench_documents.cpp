@@ -13,14 +13,6 @@ namespace {
 
 constexpr int kDocuments = 50000;
 
-qw::ColumnSpec Col(const char* name, std::uint8_t type, std::int16_t len) {
-    qw::ColumnSpec c;
-    c.strName = name;
-    c.nSystemType = type;
-    c.nMaxLength = len;
-    return c;
-}
-
 qw::Cell Guid(int n) {
     qw::Bytes b(16);
     for (int k = 0; k < 16; ++k)

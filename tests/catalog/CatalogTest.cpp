@@ -15,25 +15,6 @@ using ::testing::ElementsAre;
 
 namespace {
 
-ColumnSpec Col(const std::string& name, std::uint8_t nType = ST_INT, std::int16_t nLength = 4) {
-    ColumnSpec c;
-    c.strName = name;
-    c.nSystemType = nType;
-    c.nMaxLength = nLength;
-    return c;
-}
-
-ObjectSpec Obj(std::int32_t nId, const std::string& name, const std::string& type,
-               std::vector<ColumnSpec> cols = {}, std::int32_t nParent = 0) {
-    ObjectSpec o;
-    o.nId = nId;
-    o.strName = name;
-    o.strType = type;
-    o.columns = std::move(cols);
-    o.nParentId = nParent;
-    return o;
-}
-
 // A database opened from memory, with the settings a test gives.
 struct Opened {
     CMemoryFileSource files;

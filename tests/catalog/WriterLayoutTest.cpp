@@ -13,14 +13,6 @@ using namespace qw;
 
 namespace {
 
-ColumnSpec Col(const char* name, std::uint8_t nType, std::int16_t nLength) {
-    ColumnSpec c;
-    c.strName = name;
-    c.nSystemType = nType;
-    c.nMaxLength = nLength;
-    return c;
-}
-
 // Two tables, a foreign key over two column pairs between them, and a view.
 DatabaseSpec Sample(bool bSql2000, std::uint16_t nVersion) {
     DatabaseSpec db;

@@ -16,16 +16,6 @@ namespace qw {
 
 inline constexpr std::int32_t kLatin1 = 872468488; // SQL_Latin1_General_CP1_CI_AS
 
-inline ColumnSpec Col(std::string strName, std::uint8_t nType, std::int16_t nLength,
-                      std::int32_t nCollation = 0) {
-    ColumnSpec c;
-    c.strName = std::move(strName);
-    c.nSystemType = nType;
-    c.nMaxLength = nLength;
-    c.nCollationId = nCollation;
-    return c;
-}
-
 inline IndexSpec Clustered(std::vector<std::int32_t> keys) {
     return IndexSpec{"PK", 1, 1, true, true, false, std::move(keys)};
 }

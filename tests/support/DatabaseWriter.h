@@ -180,6 +180,28 @@ std::int16_t PageIndexIdOf(std::int64_t nAllocUnitId);
 // UTF-8 text as UTF-16LE, the form of every name in the system tables.
 Bytes Utf16Text(std::string_view utf8);
 
+// A column and an object of a description with the fields a test sets most often.
+inline ColumnSpec Col(std::string strName, std::uint8_t nType = ST_INT, std::int16_t nLength = 4,
+                      std::int32_t nCollation = 0) {
+    ColumnSpec c;
+    c.strName = std::move(strName);
+    c.nSystemType = nType;
+    c.nMaxLength = nLength;
+    c.nCollationId = nCollation;
+    return c;
+}
+
+inline ObjectSpec Obj(std::int32_t nId, std::string strName, std::string strType,
+                      std::vector<ColumnSpec> columns = {}, std::int32_t nParentId = 0) {
+    ObjectSpec o;
+    o.nId = nId;
+    o.strName = std::move(strName);
+    o.strType = std::move(strType);
+    o.columns = std::move(columns);
+    o.nParentId = nParentId;
+    return o;
+}
+
 // The single rows, for tests that compare them with real rows or damage them.
 Bytes ObjectRow2005(const ObjectSpec& o, std::uint16_t nVersion = 655); // sysschobjs
 Bytes ColumnRow2005(std::int32_t nObjectId, std::int32_t nColumnId, const ColumnSpec& c,

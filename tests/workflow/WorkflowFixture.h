@@ -13,25 +13,8 @@
 
 namespace wft {
 
-inline qw::ColumnSpec Col(const std::string& name, std::uint8_t nType = qw::ST_INT,
-                          std::int16_t nLength = 4) {
-    qw::ColumnSpec c;
-    c.strName = name;
-    c.nSystemType = nType;
-    c.nMaxLength = nLength;
-    return c;
-}
-
-inline qw::ObjectSpec Obj(std::int32_t nId, const std::string& name, const std::string& type,
-                          std::vector<qw::ColumnSpec> cols = {}, std::int32_t nParent = 0) {
-    qw::ObjectSpec o;
-    o.nId = nId;
-    o.strName = name;
-    o.strType = type;
-    o.columns = std::move(cols);
-    o.nParentId = nParent;
-    return o;
-}
+using qw::Col;
+using qw::Obj;
 
 // A file source that holds the opening of one path, or the first read of one offset of its
 // files, until the test lets it go, so a test can act while a worker is known to be inside the
