@@ -128,9 +128,11 @@ Bytes DateTimeOffset(Moment local, int nOffsetMinutes, std::uint32_t nFraction) 
 }
 // decimal and numeric: a sign byte (1 positive) and the unscaled magnitude.
 Bytes Decimal(std::int64_t nUnscaled, std::size_t nSize) {
-    const Bytes m = LE64(static_cast<std::uint64_t>(nUnscaled < 0 ? -nUnscaled : nUnscaled));
-    Bytes b{static_cast<std::uint8_t>(nUnscaled < 0 ? 0 : 1)};
-    b.insert(b.end(), m.begin(), m.begin() + static_cast<std::ptrdiff_t>(nSize - 1));
+    const auto nMagnitude = static_cast<std::uint64_t>(nUnscaled < 0 ? -nUnscaled : nUnscaled);
+    Bytes b(nSize, 0);
+    b[0] = nUnscaled < 0 ? 0 : 1;
+    for (std::size_t i = 1; i < nSize && i <= 8; ++i)
+        b[i] = static_cast<std::uint8_t>(nMagnitude >> (8 * (i - 1)));
     return b;
 }
 // float and real: the IEEE 754 bytes, little-endian like every supported host.
