@@ -65,8 +65,8 @@ int CRecordBrowser::ShowObject(CObjectTree& tree, TreeItem item,
     }
     switch (target.kind) {
     case ClickKind::Table:
-        return ShowTable(target.strText, target.strType, bulk,
-                         tree.ExpandTable(catalog, item, bulk));
+        return ListObjectTable(target.strText, target.strType, bulk,
+                               tree.ExpandTable(catalog, item, bulk));
     case ClickKind::PrimaryKey:
     case ClickKind::Unique: {
         // The key's table is the node above its folder. The 2000 layout stores the table's id
@@ -112,9 +112,14 @@ int CRecordBrowser::ShowObject(CObjectTree& tree, TreeItem item,
 int CRecordBrowser::ShowTable(const std::string& strName, const std::string& strType,
                               const std::vector<ValueTriple>& bulk, bool bResolved) {
     if (!m_session.m_pCatalog) return 0;
-    CDbCatalog& catalog = *m_session.m_pCatalog;
     Reset();
     ClearRecordArea();
+    return ListObjectTable(strName, strType, bulk, bResolved);
+}
+
+int CRecordBrowser::ListObjectTable(const std::string& strName, const std::string& strType,
+                                    const std::vector<ValueTriple>& bulk, bool bResolved) {
+    CDbCatalog& catalog = *m_session.m_pCatalog;
     if (!bResolved) catalog.ResolveObject(strName, strType, bulk);
     if (catalog.m_bResolved && !catalog.m_tableColumnList.empty()) {
         m_ports.records.Show(true);

@@ -68,6 +68,9 @@ private:
         ListPosition stopAt; // where the next screen page starts when bFull
     };
 
+    // ShowTable on an emptied record area and a live catalog.
+    int ListObjectTable(const std::string& strName, const std::string& strType,
+                        const std::vector<ValueTriple>& bulk, bool bResolved);
     // Lists the table the catalog resolved last (its columns are in the record list already).
     void ListTable();
     // Lists one screen page from a position of the page list into the record list.
