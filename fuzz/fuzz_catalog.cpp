@@ -54,11 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     --size;
     // Input chunks of a page each replace system pages in turn, from the page picked by the
     // options byte on.
-    std::size_t k = (options >> 4) % base.systemPages.size();
-    for (std::size_t off = 0; off < size && k < base.systemPages.size(); off += kPageSize, ++k) {
-        qw::OverwriteKeepingIdentity(file.data() + base.systemPages[k] * kPageSize,
-                                     {data + off, std::min<std::size_t>(kPageSize, size - off)});
-    }
+    qw::OverwritePagesKeepingIdentity(file, base.systemPages, options >> 4, {data, size});
     CMemoryFileSource files;
     files.Add("/f/db.mdf", std::move(file));
     CDravoltBrevantProjApp app;

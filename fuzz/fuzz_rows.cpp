@@ -13,7 +13,7 @@ namespace {
 
 struct Base {
     qw::Bytes file;
-    std::vector<PagePointer> pages; // the table's pages: data, allocation maps, text
+    std::vector<std::size_t> positions; // the table's pages: data, allocation maps, text
 };
 
 const Base& BaseDatabase() {
@@ -63,9 +63,9 @@ const Base& BaseDatabase() {
         Base b;
         b.file = w.file;
         const WrittenTable& wt = w.tables.front();
-        b.pages = wt.dataPages;
-        b.pages.insert(b.pages.end(), wt.iamPages.begin(), wt.iamPages.end());
-        b.pages.insert(b.pages.end(), wt.textPages.begin(), wt.textPages.end());
+        for (const auto* list : {&wt.dataPages, &wt.iamPages, &wt.textPages})
+            for (const PagePointer& p : *list)
+                b.positions.push_back(static_cast<std::size_t>(p.nPageId));
         return b;
     }();
     return base;
@@ -98,12 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     --size;
     // Input chunks of a page each replace the table's pages in turn, from the page picked by
     // the options byte on.
-    std::size_t k = (options >> 4) % base.pages.size();
-    for (std::size_t off = 0; off < size && k < base.pages.size(); off += kPageSize, ++k) {
-        qw::OverwriteKeepingIdentity(file.data() + static_cast<std::size_t>(base.pages[k].nPageId) *
-                                                       kPageSize,
-                                     {data + off, std::min<std::size_t>(kPageSize, size - off)});
-    }
+    qw::OverwritePagesKeepingIdentity(file, base.positions, options >> 4, {data, size});
     CMemoryFileSource files;
     files.Add("/f/db.mdf", std::move(file));
     CDravoltBrevantProjApp app;

@@ -221,6 +221,18 @@ void OverwriteKeepingIdentity(std::uint8_t* pPage, std::span<const std::uint8_t>
     pPage[1] = nType;
 }
 
+void OverwritePagesKeepingIdentity(Bytes& file, const std::vector<std::size_t>& positions,
+                                   std::size_t nFirst, std::span<const std::uint8_t> input) {
+    if (positions.empty()) return;
+    for (std::size_t off = 0, k = nFirst % positions.size();
+         off < input.size() && k < positions.size(); off += kPageSize, ++k) {
+        if ((positions[k] + 1) * kPageSize > file.size()) continue;
+        OverwriteKeepingIdentity(
+            file.data() + positions[k] * kPageSize,
+            input.subspan(off, std::min<std::size_t>(kPageSize, input.size() - off)));
+    }
+}
+
 void WriteHeader(std::uint8_t* p, const PageHeaderFields& h) {
     p[0] = h.nHeaderVersion;
     p[1] = h.nType;

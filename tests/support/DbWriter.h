@@ -162,6 +162,10 @@ PageBytes ToPageBytes(const Page& page);
 // Replaces a page's bytes by `bytes` (at most a page) but keeps the header's object id, page
 // type and index id, so the page maps still file the page under its object (for fuzzing).
 void OverwriteKeepingIdentity(std::uint8_t* pPage, std::span<const std::uint8_t> bytes);
+// Cuts `input` into chunks of a page and overwrites, keeping their identity, the file's pages
+// at the given positions in turn, from the one at nFirst (taken modulo their count) on.
+void OverwritePagesKeepingIdentity(Bytes& file, const std::vector<std::size_t>& positions,
+                                   std::size_t nFirst, std::span<const std::uint8_t> input);
 
 // Writes the 96-byte header into a page.
 void WriteHeader(std::uint8_t* pPage, const PageHeaderFields& h);
